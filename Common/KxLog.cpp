@@ -1,0 +1,105 @@
+#include "KxLog.h"
+
+#include <cstdio>
+#include <ctime>
+#include <cwchar>
+#include <new>
+
+#include "HostExe.h"
+#include "WideFormat.h"
+
+CKxLog& CKxLog::Instance() {
+    static CKxLog log;
+    return log;
+}
+
+CKxLog::CKxLog() : m_pBuffer(new wchar_t[kLineCapacity]), m_nCapacity(kLineCapacity) {
+    InitializeCriticalSection(&m_cs);
+    m_pBuffer[0] = L'\0';
+}
+
+CKxLog::~CKxLog() {
+    DeleteCriticalSection(&m_cs);
+    delete[] m_pBuffer;
+}
+
+void CKxLog::SetFilePath(const std::wstring& strPath) {
+    if (strPath.size() >= MAX_PATH) {
+        m_szFilePath[0] = L'\0';
+        return;
+    }
+    wcscpy(m_szFilePath, strPath.c_str());
+}
+
+void CKxLog::Append(const wchar_t* pszFormat, ...) {
+    va_list args;
+    va_start(args, pszFormat);
+    m_nLength += kx::FormatInto(m_pBuffer + m_nLength, m_nCapacity - m_nLength, pszFormat, args);
+    va_end(args);
+}
+
+CKxLog& CKxLog::BeginLine(int, const char* pszFile, int nLine, const char* pszFunction) {
+    EnterCriticalSection(&m_cs);
+    m_nLength = 0;
+    m_pBuffer[0] = L'\0';
+    if (m_dwFlags & KXLOG_TIME) {
+        SYSTEMTIME st;
+        GetLocalTime(&st);
+        Append(L"[%02d:%02d:%02d:%03d] ", st.wHour, st.wMinute, st.wSecond, st.wMilliseconds);
+    }
+    if (m_dwFlags & KXLOG_PROCESS) Append(L"[P.%d] ", static_cast<int>(GetCurrentProcessId()));
+    if (m_dwFlags & KXLOG_LEVEL) Append(L"[L.%d] ", m_nLevel);
+    if (m_dwFlags & KXLOG_SOURCE) Append(L"[A.%hs:%d] ", pszFile ? pszFile : "", nLine);
+    if (m_dwFlags & KXLOG_FUNCTION) Append(L"[F.%hs()] ", pszFunction ? pszFunction : "");
+    return *this;
+}
+
+void CKxLog::WriteLine(const wchar_t* pszFormat, ...) {
+    va_list args;
+    va_start(args, pszFormat);
+    WriteLineV(pszFormat, args);
+    va_end(args);
+}
+
+void CKxLog::WriteLineV(const wchar_t* pszFormat, va_list args) {
+    m_nLength += kx::FormatInto(m_pBuffer + m_nLength, m_nCapacity - m_nLength, pszFormat, args);
+    Emit();
+    LeaveCriticalSection(&m_cs);
+}
+
+void CKxLog::Emit() {
+    if (m_dwFlags & KXLOG_DEBUGGER) {
+        OutputDebugStringW(m_pBuffer);
+        OutputDebugStringW(L"\n");
+    }
+    if ((m_dwFlags & KXLOG_FILE) && m_szFilePath[0]) {
+        // Opened and closed per line: no handle stays open and every line is on disk when the call returns.
+        if (FILE* file = _wfopen(m_szFilePath, L"a, ccs=UTF-8")) {
+            fputws(m_pBuffer, file);
+            fputws(L"\n", file);
+            fclose(file);
+        }
+    }
+}
+
+void CKxLog::Open() {
+    wchar_t szName[128] = {};
+    time_t now = time(nullptr);
+    if (const tm* local = localtime(&now)) {
+        if (wcsftime(szName, 128, L"Log\\KxUninst_Log%Y%m%d.log", local) == 0) szName[0] = L'\0';
+    }
+    SetFilePath(GetHostExeFolder() + szName);
+    m_dwFlags = kStartupFlags;
+    KXLOG_AS(0, "DllMain", L"-----------------------------------------------------");
+    KXLOG_AS(0, "DllMain", L"-----------KxUninst Log Begin-%x---------------------", 1);
+}
+
+std::string KxQualifiedName(const char* pszPrettyFunction) {
+    std::string s = pszPrettyFunction ? pszPrettyFunction : "";
+    size_t paren = s.find('(');
+    if (paren != std::string::npos) s.erase(paren);
+    size_t space = s.rfind(' ');
+    if (space != std::string::npos) s.erase(0, space + 1);
+    if (!s.empty() && (s[0] == '*' || s[0] == '&')) s.erase(0, s.find_first_not_of("*&"));
+    return s;
+}

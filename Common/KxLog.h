@@ -1,0 +1,76 @@
+// The process-wide file logger. A line is composed in one fixed buffer under the logger's lock, which is
+// taken by BeginLine and released by WriteLine, so the prefixes and message of a line are never mixed with
+// another thread's line. Use the KXLOG macros; they test IsEnabled first and build nothing for a level that
+// is not written.
+#pragma once
+
+#include <windows.h>
+#include <cstdarg>
+#include <string>
+
+enum KxLogFlag : DWORD {
+    KXLOG_DEBUGGER = 0x01,
+    KXLOG_FILE = 0x02,
+    KXLOG_TIME = 0x04,
+    KXLOG_LEVEL = 0x08,
+    KXLOG_SOURCE = 0x10,
+    KXLOG_FUNCTION = 0x20,
+    KXLOG_PROCESS = 0x40,
+};
+
+class CKxLog {
+public:
+    static constexpr DWORD kCreatedFlags = 0x66;
+    static constexpr DWORD kStartupFlags = 0x27;
+    static constexpr DWORD kLineCapacity = 512;
+
+    static CKxLog& Instance();
+
+    bool IsEnabled(int nLevel) const { return nLevel <= m_nLevel; }
+    CKxLog& BeginLine(int nLevel, const char* pszFile, int nLine, const char* pszFunction);
+    void WriteLine(const wchar_t* pszFormat, ...);
+    void WriteLineV(const wchar_t* pszFormat, va_list args);
+
+    // Start-up of the component: the dated file below the host executable's folder, flags 0x27, two lines.
+    void Open();
+
+    DWORD Flags() const { return m_dwFlags; }
+    void SetFlags(DWORD dwFlags) { m_dwFlags = dwFlags; }
+    std::wstring FilePath() const { return m_szFilePath; }
+    // A path that does not fit in 260 characters leaves the path empty, which disables file output.
+    void SetFilePath(const std::wstring& strPath);
+
+    CKxLog(const CKxLog&) = delete;
+    CKxLog& operator=(const CKxLog&) = delete;
+
+private:
+    CKxLog();
+    ~CKxLog();
+    void Append(const wchar_t* pszFormat, ...);
+    void Emit();
+
+    wchar_t* m_pBuffer;
+    DWORD m_nCapacity;
+    DWORD m_nLength = 0;
+    int m_nLevel = 4;
+    wchar_t m_szFilePath[MAX_PATH] = {};
+    DWORD m_dwFlags = kCreatedFlags;
+    CRITICAL_SECTION m_cs;
+};
+
+// "void CKxUninstMgr::TaskAdd(UINT)" -> "CKxUninstMgr::TaskAdd": the qualified name the log lines carry.
+std::string KxQualifiedName(const char* pszPrettyFunction);
+
+// The source name each file logs under; a file defines KX_LOG_SOURCE before including this header.
+#ifndef KX_LOG_SOURCE
+#define KX_LOG_SOURCE ".\\KxUninst"
+#endif
+
+#define KXLOG_AS(level, function, ...)                                                    \
+    do {                                                                                  \
+        CKxLog& kxLog_ = CKxLog::Instance();                                              \
+        if (kxLog_.IsEnabled(level))                                                      \
+            kxLog_.BeginLine((level), KX_LOG_SOURCE, __LINE__, (function)).WriteLine(__VA_ARGS__); \
+    } while (0)
+
+#define KXLOG(level, ...) KXLOG_AS(level, KxQualifiedName(__PRETTY_FUNCTION__).c_str(), __VA_ARGS__)

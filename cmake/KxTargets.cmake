@@ -1,0 +1,26 @@
+# kx_add_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [DLLS <dll targets...>] [TIMEOUT <s>])
+#
+# Every test binary lives in a folder of its own that looks like an install: the component finds its log
+# folder, its configuration and KxData.dll beside the executable, so each binary gets its own Log\ and conf\
+# and copies of the DLLs it loads.
+function(kx_add_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;DLLS" ${ARGN})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set(dir "${CMAKE_BINARY_DIR}/tests/${T_NAME}")
+  file(MAKE_DIRECTORY "${dir}/Log" "${dir}/conf")
+  add_executable(${T_NAME} ${T_SOURCES})
+  set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${dir}")
+  target_link_libraries(${T_NAME} PRIVATE kxtest_support ${T_LIBS})
+  foreach(dll kxxlog ${T_DLLS})
+    add_custom_command(TARGET ${T_NAME} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${dll}> "${dir}/")
+    add_dependencies(${T_NAME} ${dll})
+  endforeach()
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY "${dir}")
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
+endfunction()
+
+# Windows libraries the component and its stand-ins use.
+set(KX_WIN_LIBS ole32 oleaut32 uuid shlwapi advapi32 user32 shell32 winmm rpcrt4 version)

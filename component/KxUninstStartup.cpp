@@ -1,0 +1,8 @@
+#include "KxUninstStartup.h"
+
+#include "KxLog.h"
+
+BOOL KxUninstStartup(HINSTANCE) {
+    CKxLog::Instance().Open();
+    return TRUE;
+}

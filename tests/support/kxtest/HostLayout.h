@@ -1,0 +1,28 @@
+// The test binary's own install layout (Log\, conf\ beside it) and readers for what the component wrote there.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kxtest {
+
+// Folder of this executable, with trailing backslash.
+std::wstring ExeFolder();
+std::wstring LogFolder();   // ExeFolder() + "Log\"
+std::wstring ConfFolder();  // ExeFolder() + "conf\"
+
+std::string ReadFileBytes(const std::wstring& path);
+std::wstring Utf8ToWide(const std::string& s);
+std::string WideToUtf8(const std::wstring& s);
+
+// Today's component log file, and its lines (UTF-8, byte-order mark dropped, CRLF split).
+std::wstring ComponentLogPath();
+std::vector<std::wstring> ReadLogLines(const std::wstring& path);
+// Lines of the component log from line index `from` on that contain `needle`.
+std::vector<std::wstring> LogLinesContaining(const std::wstring& needle, size_t from = 0);
+size_t ComponentLogLineCount();
+
+// Writes Log\KxUnConfig.ini with one [section] key=value (empties it when key is null).
+void SetDiagConfig(const wchar_t* section, const wchar_t* key, int value);
+
+}  // namespace kxtest
