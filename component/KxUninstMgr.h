@@ -80,7 +80,7 @@ public:
     // Handler of the data component's notifications to the message window (KxUninstMgr.cpp).
     void GetData(UINT nType, UINT nAct);
 
-    // Data component and rules (RuleTasks.cpp).
+    // Data component and rules (RuleTasks.cpp; the exit task in TaskFree.cpp).
     void TaskInit();
     void TaskGetUnRules();
     void TaskClearRules();

@@ -4,4 +4,3 @@
 void CKxUninstMgr::TaskInit() {}
 void CKxUninstMgr::TaskGetUnRules() {}
 void CKxUninstMgr::TaskClearRules() {}
-void CKxUninstMgr::TaskFree() {}

@@ -1,0 +1,4 @@
+// Placeholder until the exit task lands.
+#include "KxUninstMgr.h"
+
+void CKxUninstMgr::TaskFree() {}
