@@ -174,7 +174,7 @@ CSoftItem* CKxUninstMgr::CreateSoftItem(UnItemInside* pRecord) {
             item->Category = CategoryNameById(pRule->TypeId);
             if (item->Icon.empty() && !pRule->SoftLogo.empty()) item->Icon = pRule->SoftLogo;
         } else if (item->SoftId.empty()) {
-            item->SoftId = UNINST_API::NewGuidString();
+            item->SoftId = NewGuidString();
         }
 
         if (m_pDataMgr) {
@@ -210,9 +210,9 @@ void CKxUninstMgr::TaskCreateUnList() {
             if (CSoftItem* pItem = FindSoft(m_vecSoft, pRecord->KeyPath, 0)) {
                 // Known already: only what the folder says may have changed.
                 if (!pItem->Folder.empty()) {
-                    UNINST_API::FolderFacts facts = UNINST_API::ScanInstallFolder(pItem->Folder);
+                    FolderFacts facts = ScanInstallFolder(pItem->Folder);
                     if (facts.Size > 0 && pItem->Size == 0) pItem->Size = static_cast<LONGLONG>(facts.Size);
-                    pItem->Use = facts.Use;
+                    pItem->Use = static_cast<UINT>(facts.Use);
                 }
                 continue;
             }

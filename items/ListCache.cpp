@@ -174,7 +174,7 @@ void CKxUninstMgr::TaskLoadCache() {
     KXLOG(1, L"step.2 分析Cache");
     for (size_t i = 0; i < m_vecSoft.size();) {
         CSoftItem* pItem = m_vecSoft[i];
-        if (!UNINST_API::KeyHasDisplayName(pItem->Key)) {
+        if (!UNINST_API::KeyHasDisplayName(pItem->Key.c_str())) {
             // Uninstalled since the cache was written.
             m_vecSoft.erase(m_vecSoft.begin() + static_cast<std::ptrdiff_t>(i));
             delete pItem;

@@ -1,33 +1,10 @@
 // Link-only stand-ins; see PendingDeps.h.
-#include "PendingDeps.h"
-
 #include <objbase.h>
 
+#include "PendingDeps.h"
 #include "ScopedHandle.h"
 
-namespace UNINST_API {
-
 FolderFacts ScanInstallFolder(const std::wstring&) { return FolderFacts(); }
-
-bool KeyHasDisplayName(const std::wstring& strKeyPath) {
-    size_t slash = strKeyPath.find(L'\\');
-    if (slash == std::wstring::npos) return false;
-    std::wstring root = strKeyPath.substr(0, slash);
-    HKEY hRoot = root == L"HKEY_LOCAL_MACHINE" ? HKEY_LOCAL_MACHINE
-               : root == L"HKEY_CURRENT_USER"  ? HKEY_CURRENT_USER
-               : root == L"HKEY_CLASSES_ROOT"  ? HKEY_CLASSES_ROOT
-               : root == L"HKEY_USERS"         ? HKEY_USERS
-                                               : nullptr;
-    if (!hRoot) return false;
-    kx::unique_hkey key;
-    if (RegOpenKeyExW(hRoot, strKeyPath.c_str() + slash + 1, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
-    wchar_t sz[260] = {};
-    DWORD cb = sizeof(sz) - sizeof(wchar_t);
-    DWORD type = REG_SZ;
-    if (RegQueryValueExW(key.get(), L"DisplayName", nullptr, &type, reinterpret_cast<BYTE*>(sz), &cb) != ERROR_SUCCESS)
-        return false;
-    return sz[0] != L'\0';
-}
 
 std::wstring NewGuidString() {
     GUID guid;
@@ -38,6 +15,27 @@ std::wstring NewGuidString() {
     return s.size() == 38 ? s.substr(1, 36) : s;
 }
 
-}  // namespace UNINST_API
+namespace UNINST_API {
 
-std::wstring CategoryNameById(UINT) { return std::wstring(); }
+bool KeyHasDisplayName(const wchar_t* pszKeyPath) {
+    std::wstring path = pszKeyPath ? pszKeyPath : L"";
+    size_t slash = path.find(L'\\');
+    if (slash == std::wstring::npos) return false;
+    std::wstring root = path.substr(0, slash);
+    HKEY hRoot = root == L"HKEY_LOCAL_MACHINE" ? HKEY_LOCAL_MACHINE
+               : root == L"HKEY_CURRENT_USER"  ? HKEY_CURRENT_USER
+               : root == L"HKEY_CLASSES_ROOT"  ? HKEY_CLASSES_ROOT
+               : root == L"HKEY_USERS"         ? HKEY_USERS
+                                               : nullptr;
+    if (!hRoot) return false;
+    kx::unique_hkey key;
+    if (RegOpenKeyExW(hRoot, path.c_str() + slash + 1, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    wchar_t sz[260] = {};
+    DWORD cb = sizeof(sz) - sizeof(wchar_t);
+    DWORD type = REG_SZ;
+    if (RegQueryValueExW(key.get(), L"DisplayName", nullptr, &type, reinterpret_cast<BYTE*>(sz), &cb) != ERROR_SUCCESS)
+        return false;
+    return sz[0] != L'\0';
+}
+
+}  // namespace UNINST_API
