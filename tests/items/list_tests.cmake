@@ -1,0 +1,3 @@
+kx_add_test(NAME list_tests
+  SOURCES ListTestSupport.cpp ListBuildTest.cpp ListCacheTest.cpp
+  LIBS kxuninst_core)
