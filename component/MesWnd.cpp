@@ -40,7 +40,8 @@ BOOL CALLBACK RegisterClassOnce(PINIT_ONCE, PVOID pParam, PVOID*) {
 }  // namespace
 
 CMesWnd::~CMesWnd() {
-    if (m_hWnd) DestroyWindow();
+    // A window of another thread cannot be destroyed from here; it must at least stop calling this object.
+    if (m_hWnd && !DestroyWindow()) SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
 }
 
 WNDPROC CMesWnd::GetWindowProc() { return WindowProc; }
