@@ -114,14 +114,20 @@ void ExpectRegistered() {
     ASSERT_EQ(server.values.size(), 2u);
     EXPECT_EQ(Lower(server.values.begin()->second), Lower(DllPath()));
     EXPECT_EQ(*server.values.rbegin(), std::make_pair(std::wstring(L"ThreadingModel"), std::wstring(L"Apartment")));
-    // The type library's own registration.
+    // The type library's own registration. IKxUninstMgr is neither dual nor automation-compatible, so no
+    // Interface key is written for it.
+    const std::wstring lib = L"TypeLib\\" + kLibId + L"\\1.0";
     ExpectKey(L"TypeLib\\" + kLibId, {}, {L"1.0"});
-    KeyContent version = ReadKey(L"TypeLib\\" + kLibId + L"\\1.0");
-    EXPECT_TRUE(version.values.count({L"", L"KxUninst 1.0 Type Library"}));
-    EXPECT_TRUE(version.subkeys.count(L"0"));
-    KeyContent win64 = ReadKey(L"TypeLib\\" + kLibId + L"\\1.0\\0\\win64");
+    ExpectKey(lib, {{L"", L"KxUninst 1.0 Type Library"}}, {L"0", L"FLAGS", L"HELPDIR"});
+    ExpectKey(lib + L"\\0", {}, {L"win64"});
+    ExpectKey(lib + L"\\FLAGS", {{L"", L"8"}}, {});  // LIBFLAG_FHASDISKIMAGE, as widl sets it
+    KeyContent win64 = ReadKey(lib + L"\\0\\win64");
     ASSERT_EQ(win64.values.size(), 1u);
     EXPECT_EQ(Lower(win64.values.begin()->second), Lower(DllPath()));
+    KeyContent help = ReadKey(lib + L"\\HELPDIR");
+    ASSERT_EQ(help.values.size(), 1u);
+    EXPECT_EQ(Lower(help.values.begin()->second), Lower(kxtest::ExeFolder()));
+    EXPECT_FALSE(KeyExists(L"Interface\\{D3B1E7A2-6C45-4F1E-B9A0-27C58E3D1F6B}"));
 }
 
 void ExpectUnregistered() {
