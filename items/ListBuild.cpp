@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 
+#include "CategoryTable.h"
 #include "KxLog.h"
 #include "KxUninstMgr.h"
 #include "PendingDeps.h"

@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "CategoryTable.h"
 #include "ExecutetTime.h"
 #include "KxLog.h"
 #include "KxUninstMgr.h"

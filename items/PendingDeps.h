@@ -1,5 +1,5 @@
-// Link-only stand-ins for discovery and category-table functions that land from other branches, declared as
-// those branches declare them; this header and the Pending*.cpp files go away when they land.
+// Link-only stand-ins for discovery functions that land from another branch, declared as that branch declares
+// them; this header and PendingDiscovery.cpp go away when it lands.
 #pragma once
 
 #include <windows.h>
@@ -18,5 +18,3 @@ std::wstring NewGuidString();
 namespace UNINST_API {
 bool KeyHasDisplayName(const wchar_t* pszKeyPath);
 }  // namespace UNINST_API
-
-std::wstring CategoryNameById(UINT nId);

@@ -6,7 +6,8 @@
 #include "KxUninstStartup.h"
 #include "ListBuild.h"
 #include "ListTestSupport.h"
-#include "PendingDeps.h"
+#include "CategoryTable.h"
+#include "kxtest/TempDir.h"
 
 using listtest::MakeRule;
 using listtest::RecordingMgr;
@@ -162,6 +163,11 @@ TEST_F(CreateSoftItemTest, NoRuleAndNoGuidGivesANewGuidText) {
 }
 
 TEST_F(CreateSoftItemTest, RuleGivesSoftIdTextsCategoryAndMissingIcon) {
+    kxtest::TempDir dir;
+    const std::wstring ini = L"[List]\r\n0.全部软件\r\n1.Games\r\n5.Tools\r\n";
+    kxtest::WriteFileBytes(dir / L"category.ini",
+                           "\xFF\xFE" + std::string(reinterpret_cast<const char*>(ini.data()), ini.size() * 2));
+    LoadCategories((dir / L"category.ini").c_str());
     CUninstallRuleItem* rule = MakeRule(L"viewer", L"rule-soft-id", 5);
     rule->Brief = L"A viewer";
     rule->InfoUrl = L"http://example.invalid/viewer";
@@ -173,11 +179,12 @@ TEST_F(CreateSoftItemTest, RuleGivesSoftIdTextsCategoryAndMissingIcon) {
     EXPECT_EQ(item->SoftId, L"rule-soft-id");
     EXPECT_EQ(item->Brief, L"A viewer");
     EXPECT_EQ(item->InfoUrl, L"http://example.invalid/viewer");
-    EXPECT_EQ(item->Category, CategoryNameById(5));
+    EXPECT_EQ(item->Category, L"Tools");
     EXPECT_EQ(item->Icon, r.DisplayIcon) << "a record's own icon stays";
 
     r.DisplayIcon.clear();
     EXPECT_EQ(Create(r)->Icon, L"logo.png");
+    LoadCategories(nullptr);
 }
 
 TEST_F(CreateSoftItemTest, DataComponentGivesIdAndCategory) {
