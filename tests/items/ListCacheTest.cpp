@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "KxUninstStartup.h"
+#include "ListenerHost.h"
 #include "ListCache.h"
 #include "ListTestSupport.h"
 #include "kxtest/HostLayout.h"
@@ -258,6 +259,34 @@ TEST_F(CacheLoadTaskTest, ListIsReadyFromTheCacheWithFreshIds) {
     const wchar_t* expected[] = {L"Begin", L"step.1 加载Cache", L"step.2 分析Cache", L"End"};
     for (size_t i = 0; i < 4; ++i)
         EXPECT_TRUE(EndsWith(steps[steps.size() - 4 + i], std::wstring(L"] ") + expected[i])) << steps[steps.size() - 4 + i];
+}
+
+TEST_F(CacheLoadTaskTest, HostWindowsHearCategoriesThenTheSoftList) {
+    RecordingMgr m;
+    FillThree(m);
+    kxtest::WriteFileBytes(path, CacheBytes(0, 0x20, Bytes(*m.m_vecSoft[0]) + Bytes(*m.m_vecSoft[1])));
+    kxhost::CListenerHost host;
+    HWND soft = host.CreateListener();
+    HWND categories = host.CreateListener();
+    auto* real = new CKxUninstMgr();
+    real->AddRef();
+    real->m_strCacheDir = dir.Path();
+    ASSERT_EQ(real->AddListener(soft, 0x20), S_OK);
+    ASSERT_EQ(real->AddListener(categories, 0x100), S_OK);
+    real->TaskLoadCache();
+    ASSERT_TRUE(host.Sync(soft));
+    ASSERT_TRUE(host.Sync(categories));
+    auto messages = host.Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].hWnd, categories);
+    EXPECT_EQ(messages[0].wParam, 0x1000001u);
+    EXPECT_EQ(messages[1].hWnd, soft);
+    EXPECT_EQ(messages[1].wParam, 0x200001u);
+    EXPECT_EQ(messages[1].lParam, 0);
+    UINT size = 0;
+    EXPECT_EQ(real->GetSize(0x20, &size), S_OK);
+    EXPECT_EQ(size, 2u);
+    real->Release();
 }
 
 TEST_F(CacheLoadTaskTest, ItemsWhoseKeyLostItsDisplayNameAreDropped) {

@@ -1,3 +1,3 @@
 kx_add_test(NAME list_tests
   SOURCES ListTestSupport.cpp ListBuildTest.cpp ListCacheTest.cpp
-  LIBS kxuninst_core)
+  LIBS kxuninst_core kxhostkit)
