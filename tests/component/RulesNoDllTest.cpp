@@ -1,0 +1,28 @@
+// The rule tasks in an install without KxData.dll.
+#include <windows.h>
+#include <initguid.h>
+
+#include <gtest/gtest.h>
+
+#include "KxUninstMgr.h"
+#include "KxUninstStartup.h"
+#include "kxtest/HostLayout.h"
+
+TEST(RulesWithoutKxData, TaskInitLogsThePathAndGives23) {
+    KxUninstStartup(nullptr);
+    ASSERT_EQ(GetFileAttributesW((kxtest::ExeFolder() + L"KxData.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    size_t from = kxtest::ComponentLogLineCount();
+    auto* p = new CKxUninstMgr();
+    p->AddRef();
+    p->TaskInit();
+    EXPECT_EQ(p->m_hDll, nullptr);
+    EXPECT_EQ(p->m_pDataMgr, nullptr);
+    EXPECT_FALSE(p->m_bInited);
+    EXPECT_EQ(kxtest::LogLinesContaining(L"step.1 LoadLibrary:[" + kxtest::ExeFolder() + L"KxData.dll], m_hDll=[0x0]",
+                                         from).size(), 1u);
+    EXPECT_EQ(kxtest::LogLinesContaining(L"!!iErr code:[23]", from).size(), 1u);
+    EXPECT_TRUE(kxtest::LogLinesContaining(L"step.2", from).empty());
+    p->TaskGetUnRules();
+    EXPECT_EQ(kxtest::LogLinesContaining(L"!!iErr code:[101]", from).size(), 1u);
+    p->Release();
+}

@@ -1,0 +1,11 @@
+# The rule tasks against the real KxData.dll beside the binary, and in an install without it.
+set(rules_test_extra)
+if(NOT EXISTS ${CMAKE_SOURCE_DIR}/items/Serializer.cpp)
+  list(APPEND rules_test_extra ${CMAKE_SOURCE_DIR}/KxData/RecordStopgap.cpp)
+endif()
+kx_add_test(NAME rules_tests
+  SOURCES RulesTasksTest.cpp ${CMAKE_SOURCE_DIR}/tests/KxData/KxDataTestKit.cpp ${rules_test_extra}
+  LIBS kxuninst_core DLLS KxData)
+target_include_directories(rules_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/KxData)
+
+kx_add_test(NAME rules_nodll_tests SOURCES RulesNoDllTest.cpp ${rules_test_extra} LIBS kxuninst_core)
