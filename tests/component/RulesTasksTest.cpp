@@ -315,3 +315,20 @@ TEST_F(RuleTasks, SoftListDumpExactText) {
     for (CSoftItem* s : m_p->m_vecSoft) delete s;
     m_p->m_vecSoft.clear();
 }
+
+TEST_F(RuleTasks, ShippedRulesArriveWhole) {
+    std::wstring shipped = kxtest::ExeFolder() + L"shipped\\KxDataRules.txt";
+    SetEnvironmentVariableW(L"KXDATA_RULES", shipped.c_str());
+    m_p->TaskInit();
+    ASSERT_NE(m_p->m_pDataMgr, nullptr);
+    if (!m_p->m_bInited) m_p->m_pDataMgr->LoadData(DATA_UNINSTALL_RULE);
+    IKxListMgr* list = nullptr;
+    m_p->m_pDataMgr->QueryInterface(IID_IKxListMgr, reinterpret_cast<void**>(&list));
+    ASSERT_TRUE(PumpUntil([&] { BOOL b = FALSE; return SUCCEEDED(list->IsLoaded(4, &b)) && b; }, 5000));
+    list->Release();
+    SetEnvironmentVariableW(L"KXDATA_RULES", nullptr);
+    LogMark mark;
+    m_p->TaskGetUnRules();
+    ASSERT_GE(m_p->m_vecRule.size(), 150u);
+    EXPECT_TRUE(mark.Has(L"step.3 卸载规则更新完成, size=" + std::to_wstring(m_p->m_vecRule.size())));
+}
