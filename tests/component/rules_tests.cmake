@@ -1,10 +1,6 @@
 # The rule tasks against the real KxData.dll beside the binary, and in an install without it.
-set(rules_test_extra)
-if(NOT EXISTS ${CMAKE_SOURCE_DIR}/items/Serializer.cpp)
-  list(APPEND rules_test_extra ${CMAKE_SOURCE_DIR}/KxData/RecordStopgap.cpp)
-endif()
 kx_add_test(NAME rules_tests
-  SOURCES RulesTasksTest.cpp ${CMAKE_SOURCE_DIR}/tests/KxData/KxDataTestKit.cpp ${rules_test_extra}
+  SOURCES RulesTasksTest.cpp ${CMAKE_SOURCE_DIR}/tests/KxData/KxDataTestKit.cpp
   LIBS kxuninst_core DLLS KxData)
 target_include_directories(rules_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/KxData)
 add_custom_command(TARGET rules_tests POST_BUILD
@@ -12,4 +8,4 @@ add_custom_command(TARGET rules_tests POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/conf/KxDataRules.txt
           "${CMAKE_BINARY_DIR}/tests/rules_tests/shipped/")
 
-kx_add_test(NAME rules_nodll_tests SOURCES RulesNoDllTest.cpp ${rules_test_extra} LIBS kxuninst_core)
+kx_add_test(NAME rules_nodll_tests SOURCES RulesNoDllTest.cpp LIBS kxuninst_core)
