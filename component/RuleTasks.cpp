@@ -7,14 +7,10 @@
 #include "HostExe.h"
 #include "KxLog.h"
 #include "KxUninstMgr.h"
+#include "MesWnd.h"
 #include "ScopedHandle.h"
 #include "Serializer.h"
 #include "UninstallRuleItem.h"
-
-#if __has_include("MesWnd.h")
-#include "MesWnd.h"
-#define KX_HAVE_MESWND 1
-#endif
 
 namespace {
 
@@ -22,14 +18,7 @@ namespace {
 constexpr char kTaskInit[] = "CKxUninstMgr::TaskInit";
 constexpr char kTaskGetUnRules[] = "CKxUninstMgr::TaskGetUnRules";
 
-HWND MesWndHandle(CMesWnd* pWnd) {
-#ifdef KX_HAVE_MESWND
-    return pWnd ? pWnd->m_hWnd : nullptr;
-#else
-    (void)pWnd;
-    return nullptr;
-#endif
-}
+HWND MesWndHandle(const CMesWnd* pWnd) { return pWnd ? pWnd->m_hWnd : nullptr; }
 
 bool IsSignalled(HANDLE hEvent) { return hEvent && WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0; }
 

@@ -1,6 +1,6 @@
 # The rule tasks against the real KxData.dll beside the binary, and in an install without it.
 kx_add_test(NAME rules_tests
-  SOURCES RulesTasksTest.cpp ${CMAKE_SOURCE_DIR}/tests/KxData/KxDataTestKit.cpp
+  SOURCES RulesTasksTest.cpp RulesFlowTest.cpp ${CMAKE_SOURCE_DIR}/tests/KxData/KxDataTestKit.cpp
   LIBS kxuninst_core DLLS KxData)
 target_include_directories(rules_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/KxData)
 add_custom_command(TARGET rules_tests POST_BUILD
