@@ -26,3 +26,23 @@ TEST(RulesWithoutKxData, TaskInitLogsThePathAndGives23) {
     EXPECT_EQ(kxtest::LogLinesContaining(L"!!iErr code:[101]", from).size(), 1u);
     p->Release();
 }
+
+TEST(RulesWithoutKxData, InitAndUninitRunWithoutTheDataComponent) {
+    KxUninstStartup(nullptr);
+    size_t from = kxtest::ComponentLogLineCount();
+    auto* p = new CKxUninstMgr();
+    p->AddRef();
+    ASSERT_EQ(p->Init(), S_OK);
+    DWORD start = GetTickCount();
+    while (kxtest::LogLinesContaining(L"!!iErr code:[23]", from).empty() && GetTickCount() - start < 5000) Sleep(20);
+    EXPECT_EQ(p->Uninstall(5001), E_FAIL);
+    ASSERT_EQ(p->Uninit(), S_OK);
+    // The exit task ran its own steps and skipped the data component's.
+    EXPECT_EQ(kxtest::LogLinesContaining(L"step.5 释放KxData.dll", from).size(), 1u);
+    auto free = kxtest::LogLinesContaining(L"CKxUninstMgr::TaskFree()]", from);
+    ASSERT_FALSE(free.empty());
+    EXPECT_NE(free.back().find(L"End"), std::wstring::npos);
+    EXPECT_EQ(p->m_hDll, nullptr);
+    EXPECT_EQ(p->m_pDataMgr, nullptr);
+    p->Release();
+}
