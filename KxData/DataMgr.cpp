@@ -86,6 +86,7 @@ HRESULT CKxDataMgr::Uninit() {
     kx::CritSecLock lock(m_cs);
     m_bInited = false;
     m_bLoaded = false;
+    m_rules = KxRuleSet();
     m_mapListener.clear();
     return S_OK;
 }
