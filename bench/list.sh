@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # scripts/bench list [fuzz]: the uninstallable list on the synthetic machine of the discovery benchmark.
 #   - time to the list-ready notification (0x200001) from a warm cache and from a full discovery, in-process,
-#     median of 3 runs each;
+#     median of the runs;
 #   - Wine's own `uninstaller --list` on the same prefix, against the warm-cache run of our driver, both timed
 #     from outside as whole processes (start-up included on both sides);
 #   - a bounded fuzz run of the cache loader.
@@ -43,23 +43,31 @@ now_ns() { date +%s%N; }
 
 # A throw-away run warms the prefix and the file cache of the host.
 rm -f "$work/cache/"*; ready_ms >/dev/null
-disc=(); cached=()
-for i in 1 2 3; do
+# A warm run counts only when the cache was accepted: a rejected file is deleted by the load (the data
+# component may not know its rules version yet when the cache is read), and its list then came from discovery.
+disc=(); cached=(); rejected=0
+for i in 1 2 3 4 5; do
   rm -f "$work/cache/"*
   disc+=("$(ready_ms)")                 # full discovery; Uninit saves the cache
-  cached+=("$(ready_ms exit)")          # from that cache
+  t=$(ready_ms exit)                    # from that cache
+  if [ -f "$work/cache/KxUninstall_32" ]; then cached+=("$t"); else rejected=$((rejected + 1)); fi
 done
 d=$(printf '%s\n' "${disc[@]}" | median)
+[ ${#cached[@]} -gt 0 ] || { echo "bench list: the cache was rejected in every run" >&2; exit 1; }
 c=$(printf '%s\n' "${cached[@]}" | median)
-items=$("$harness" exec wine "$exe" ready "$cache" exit | tr -d '\r' | sed -n 's/.*items: //p')
+items=$("$harness" exec wine "$exe" ready "$cache" | tr -d '\r' | sed -n 's/.*items: //p')
 
+# Whole processes, start-up included: ours from the warm cache (runs whose cache was rejected are left
+# out and the cache rebuilt), Wine's uninstaller listing the same prefix.
 ours=(); wine_ul=()
-for i in 1 2 3; do
+for i in 1 2 3 4 5; do
+  [ -f "$work/cache/KxUninstall_32" ] || ready_ms >/dev/null
   t0=$(now_ns); "$harness" exec wine "$exe" ready "$cache" exit >/dev/null; t1=$(now_ns)
-  ours+=($(( (t1 - t0) / 1000000 )))
+  [ -f "$work/cache/KxUninstall_32" ] && ours+=($(( (t1 - t0) / 1000000 )))
   t0=$(now_ns); "$harness" exec wine uninstaller --list >"$tmp/ul.txt" 2>/dev/null || true; t1=$(now_ns)
   wine_ul+=($(( (t1 - t0) / 1000000 )))
 done
+[ ${#ours[@]} -gt 0 ] || { echo "bench list: the cache was rejected in every whole-process run" >&2; exit 1; }
 o=$(printf '%s\n' "${ours[@]}" | median)
 w=$(printf '%s\n' "${wine_ul[@]}" | median)
 listed=$(grep -c . "$tmp/ul.txt" || true)
@@ -69,7 +77,7 @@ rm -rf "$work/cache"
 
 echo "synthetic machine: $n programs, $m files; soft list: $items items; wine uninstaller listed $listed lines"
 echo "list ready from a full discovery: $d ms (runs: ${disc[*]})"
-echo "list ready from a warm cache:     $c ms (runs: ${cached[*]})"
+echo "list ready from a warm cache:     $c ms (runs: ${cached[*]}; cache rejected in $rejected of 5)"
 echo "whole process, warm cache:        $o ms (runs: ${ours[*]})"
 echo "wine uninstaller --list:          $w ms (runs: ${wine_ul[*]})"
 fuzz
