@@ -1,13 +1,17 @@
 // Pinyin matching: does a typed input spell consecutive characters of a name?
 //
-// The name becomes a row of units: a Chinese character (its readings, and itself), a letter or digit (itself,
-// lower case), or a separator that is stepped over. The input must be used up by consecutive units from some
-// starting unit on, a Chinese character taking any non-empty leading part of one of its readings. Failed
-// (unit, input position) pairs are remembered, so the search stays linear in units times input length.
+// The name is read as a row of units: a Chinese character (matched by a non-empty leading part of one of its
+// readings, or by itself), a letter or digit (by itself), or a separator (stepped over). The input must be used
+// up by consecutive units from some unit on.
+//
+// A host filters thousands of names per keystroke, so the name is read once, left to right, carrying the set of
+// input positions reached so far as a bit set (bit p: the input's first p characters are spelled by a run ending
+// here). A reading advances the set with one AND and one shift per letter, against per-letter masks of the
+// input's positions; most characters are done after a single AND that comes out empty.
 #include <windows.h>
 
 #include <algorithm>
-#include <cwctype>
+#include <cstdint>
 #include <vector>
 
 #include "Ferro80U.h"
@@ -17,62 +21,53 @@ namespace {
 #include "PinyinTable.inc"
 
 constexpr unsigned kCharCount = sizeof(kChars) / sizeof(kChars[0]);
-static_assert(kCharCount < 0xFFFF, "the BMP index holds entry numbers in 16 bits");
+constexpr unsigned kReadingCount = sizeof(kReadings) / sizeof(kReadings[0]);
+static_assert(kReadingCount < (1u << 24), "a class entry holds the first reading in 24 bits");
 
-// The generated table is sorted and packed; the index makes a BMP lookup one array read.
-class ReadingIndex {
+// What a character is to the matcher, packed: 0 a separator; kLiteral a letter or digit of any script;
+// otherwise (first reading << 8) | number of readings for a Chinese character.
+constexpr uint32_t kSeparator = 0;
+constexpr uint32_t kLiteral = 0x100;
+
+uint32_t Packed(unsigned entry, const std::vector<unsigned>& start) {
+    return start[entry] << 8 | (kChars[entry] & 0xFF);
+}
+
+class CharClasses {
 public:
-    ReadingIndex() : m_start(kCharCount + 1), m_bmp(0x10000) {
+    CharClasses() : m_start(kCharCount), m_bmp(0x10000, kSeparator) {
+        std::vector<WCHAR> all(0x10000);
+        std::vector<WORD> types(0x10000);
+        for (size_t c = 0; c < all.size(); ++c) all[c] = static_cast<WCHAR>(c);
+        GetStringTypeW(CT_CTYPE1, all.data() + 1, 0xFFFF, types.data() + 1);
+        for (size_t c = 1; c < all.size(); ++c)
+            if (types[c] & (C1_ALPHA | C1_DIGIT)) m_bmp[c] = kLiteral;
         unsigned offset = 0;
         for (unsigned i = 0; i < kCharCount; ++i) {
             m_start[i] = offset;
             offset += kChars[i] & 0xFF;
-            const unsigned cp = kChars[i] >> 8;
-            if (cp < 0x10000) m_bmp[cp] = static_cast<unsigned short>(i + 1);
         }
-        m_start[kCharCount] = offset;
+        for (unsigned i = 0; i < kCharCount; ++i)
+            if ((kChars[i] >> 8) < 0x10000) m_bmp[kChars[i] >> 8] = Packed(i, m_start);
     }
 
-    // Readings of a code point; count 0 when it has none.
-    const unsigned short* Find(char32_t cp, unsigned& count) const {
-        unsigned entry;
-        if (cp < 0x10000) {
-            entry = m_bmp[cp];
-            if (entry == 0) return count = 0, nullptr;
-            --entry;
-        } else {
-            const unsigned* end = kChars + kCharCount;
-            const unsigned* it = std::lower_bound(kChars, end, static_cast<unsigned>(cp) << 8);
-            if (it == end || (*it >> 8) != cp) return count = 0, nullptr;
-            entry = static_cast<unsigned>(it - kChars);
-        }
-        count = kChars[entry] & 0xFF;
-        return kReadings + m_start[entry];
+    uint32_t Of(char32_t cp) const {
+        if (cp < 0x10000) return m_bmp[cp];
+        const unsigned* end = kChars + kCharCount;
+        const unsigned* it = std::lower_bound(kChars, end, static_cast<unsigned>(cp) << 8);
+        if (it == end || (*it >> 8) != cp) return kSeparator;  // emoji and other symbols
+        return Packed(static_cast<unsigned>(it - kChars), m_start);
     }
 
 private:
     std::vector<unsigned> m_start;
-    std::vector<unsigned short> m_bmp;
+    std::vector<uint32_t> m_bmp;
 };
 
-const ReadingIndex& Index() {
-    static const ReadingIndex index;
-    return index;
+const CharClasses& Classes() {
+    static const CharClasses classes;
+    return classes;
 }
-
-// A small array on the stack, on the heap only for long texts.
-template <class T, size_t N>
-class Buffer {
-public:
-    explicit Buffer(size_t n) : m_p(n <= N ? m_local : (m_heap.resize(n), m_heap.data())) {}
-    T& operator[](size_t i) { return m_p[i]; }
-    T* data() { return m_p; }
-
-private:
-    T m_local[N];
-    std::vector<T> m_heap;
-    T* m_p;
-};
 
 char32_t NextCodePoint(const wchar_t*& p) {
     char32_t c = static_cast<unsigned short>(*p++);
@@ -81,68 +76,71 @@ char32_t NextCodePoint(const wchar_t*& p) {
     return c;
 }
 
-// Letters and digits compare in ASCII lower case; full-width forms count as their ASCII twins.
+// Letters compare in ASCII lower case; full-width letters and digits count as their ASCII twins.
 char32_t Fold(char32_t c) {
     if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;
     if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
     return c;
 }
 
-char32_t FoldInput(char32_t c) {
-    if (c == 0xFC || c == 0xDC) return 'v';  // u-umlaut, as the readings spell it
-    return Fold(c);
-}
+bool IsBlank(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000; }
 
-struct Unit {
-    char32_t self;                   // the character itself, folded; 0 for a separator
-    const unsigned short* readings;  // syllable indices into kSyllables
-    unsigned count;
-};
+// The input, as masks of its positions per character.
+struct Input {
+    static constexpr size_t kMax = 63;  // positions 0..63 fit one 64-bit set
+    uint64_t pos[128] = {};             // ASCII character -> positions holding it
+    char32_t other[kMax];               // the input itself, for the rare non-ASCII characters in it
+    size_t length = 0;
+    bool hasOther = false;
 
-bool IsSeparator(char32_t c) {
-    return c < 0x10000 && !std::iswalnum(static_cast<wint_t>(c));
-}
-
-class Matcher {
-public:
-    Matcher(const Unit* units, size_t nUnits, const char32_t* input, size_t nInput)
-        : m_units(units), m_nUnits(nUnits), m_input(input), m_nInput(nInput), m_failed((nUnits + 1) * (nInput + 1)) {
-        std::fill_n(m_failed.data(), (nUnits + 1) * (nInput + 1), 0);
-    }
-
-    bool AnyStart() {
-        for (size_t u = 0; u < m_nUnits; ++u)
-            if (m_units[u].self != 0 && Reach(u, 0)) return true;
-        return false;
-    }
-
-private:
-    // Can the input from p on be spelled by the units from u on?
-    bool Reach(size_t u, size_t p) {
-        if (p == m_nInput) return true;
-        while (u < m_nUnits && m_units[u].self == 0) ++u;
-        if (u == m_nUnits) return false;
-        unsigned char& failed = m_failed[u * (m_nInput + 1) + p];
-        if (failed) return false;
-        const Unit& unit = m_units[u];
-        if (unit.self == m_input[p] && Reach(u + 1, p + 1)) return true;
-        for (unsigned r = 0; r < unit.count; ++r) {
-            const char* syllable = kSyllables[unit.readings[r]];
-            size_t len = 0;
-            while (syllable[len] && p + len < m_nInput && static_cast<char32_t>(syllable[len]) == m_input[p + len]) ++len;
-            for (; len > 0; --len)
-                if (Reach(u + 1, p + len)) return true;
+    bool Read(const wchar_t* p) {
+        while (*p) {
+            char32_t c = NextCodePoint(p);
+            if (IsBlank(c)) continue;
+            if (length == kMax) return false;
+            c = (c == 0xFC || c == 0xDC) ? 'v' : Fold(c);  // u-umlaut, as the readings spell it
+            if (c < 128) pos[c] |= uint64_t{1} << length;
+            else hasOther = true;
+            other[length++] = c;
         }
-        failed = 1;
-        return false;
+        return true;
     }
 
-    const Unit* m_units;
-    size_t m_nUnits;
-    const char32_t* m_input;
-    size_t m_nInput;
-    Buffer<unsigned char, 4096> m_failed;
+    uint64_t PositionsOf(char32_t c) const {
+        if (c < 128) return pos[c];
+        uint64_t mask = 0;
+        if (hasOther)
+            for (size_t i = 0; i < length; ++i)
+                if (other[i] == c) mask |= uint64_t{1} << i;
+        return mask;
+    }
 };
+
+bool Spells(const wchar_t* text, const Input& input) {
+    const CharClasses& classes = Classes();
+    const uint64_t done = uint64_t{1} << input.length;
+    uint64_t reached = 0;
+    while (*text) {
+        const char32_t c = Fold(NextCodePoint(text));
+        const uint32_t cls = c < 128 ? (((c | 0x20) - 'a' < 26u || c - '0' < 10u) ? kLiteral : kSeparator)
+                                     : classes.Of(c);
+        if (cls == kSeparator) continue;
+        const uint64_t from = reached | 1;  // a run may begin at this unit
+        uint64_t next = (from & input.PositionsOf(c)) << 1;
+        for (uint32_t r = 0, n = cls & 0xFF; r < n; ++r) {
+            uint64_t m = from;
+            for (const char* s = kSyllables[kReadings[(cls >> 8) + r]]; *s; ++s) {
+                m &= input.pos[static_cast<unsigned char>(*s)];
+                if (!m) break;
+                m <<= 1;
+                next |= m;
+            }
+        }
+        if (next & done) return true;
+        reached = next;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -151,29 +149,9 @@ namespace FERRO {
 long MatchByPY(wchar_t* pszText, wchar_t* pszInput, int* pbMatch) {
     if (pbMatch) *pbMatch = 0;
     if (!pszText || !pszInput || !pbMatch) return E_POINTER;
-
-    const size_t nInputMax = wcslen(pszInput);
-    Buffer<char32_t, 128> input(nInputMax);
-    size_t nInput = 0;
-    for (const wchar_t* p = pszInput; *p;) {
-        const char32_t c = NextCodePoint(p);
-        if (!std::iswspace(static_cast<wint_t>(c))) input[nInput++] = FoldInput(c);
-    }
-    if (nInput == 0) return 0;
-
-    const ReadingIndex& index = Index();
-    const size_t nTextMax = wcslen(pszText);
-    Buffer<Unit, 128> units(nTextMax);
-    size_t nUnits = 0;
-    for (const wchar_t* p = pszText; *p;) {
-        const char32_t c = Fold(NextCodePoint(p));
-        Unit& unit = units[nUnits++];
-        unit.readings = index.Find(c, unit.count);
-        unit.self = (unit.count == 0 && IsSeparator(c)) ? 0 : c;
-    }
-
-    Matcher matcher(units.data(), nUnits, input.data(), nInput);
-    *pbMatch = matcher.AnyStart() ? 1 : 0;
+    Input input;
+    if (!input.Read(pszInput) || input.length == 0) return 0;
+    *pbMatch = Spells(pszText, input) ? 1 : 0;
     return 0;
 }
 

@@ -13,7 +13,8 @@ namespace FERRO {
 // Sets *pbMatch to 1 when pszInput spells a run of consecutive characters of pszText, each Chinese character
 // by a leading part of one of its readings (its initial, more letters, or all of it; tones ignored, u-umlaut
 // typed as v), each letter or digit by itself; otherwise to 0. The run may start at any character. Case and
-// blanks in pszInput do not matter. Neither text is changed. Returns 0, or E_POINTER for a NULL argument.
+// blanks in pszInput do not matter; an input of more than 63 characters matches nothing. Neither text is
+// changed. Returns 0, or E_POINTER for a NULL argument.
 FERRO80U_API long MatchByPY(wchar_t* pszText, wchar_t* pszInput, int* pbMatch);
 
 }  // namespace FERRO
