@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cwchar>
 #include <vector>
 
 #include "Ferro80U.h"
@@ -222,9 +223,22 @@ namespace FERRO {
 long MatchByPY(wchar_t* pszText, wchar_t* pszInput, int* pbMatch) {
     if (pbMatch) *pbMatch = 0;
     if (!pszText || !pszInput || !pbMatch) return E_POINTER;
-    Input input;
-    if (!input.Read(pszInput)) return 0;
-    *pbMatch = Spells(pszText, input) ? 1 : 0;
+    // A host filters its whole list with one input: each thread keeps the last input it read.
+    struct LastInput {
+        wchar_t text[Input::kMax * 2 + 1] = {};  // the raw input, when it fits
+        bool usable = false;
+        Input input;
+    };
+    static thread_local LastInput last;
+    const size_t len = wcslen(pszInput);
+    if (!last.usable || len >= Input::kMax * 2 || wcscmp(last.text, pszInput) != 0) {
+        last.input = Input();
+        last.usable = last.input.Read(pszInput);
+        if (len < Input::kMax * 2) wcscpy(last.text, pszInput);
+        else last.text[0] = L'\0', last.usable = false;
+        if (!last.usable) return 0;
+    }
+    *pbMatch = Spells(pszText, last.input) ? 1 : 0;
     return 0;
 }
 
