@@ -109,11 +109,42 @@ TEST(MatchByPY, NullArgumentsAndAnEmptyInput) {
     EXPECT_EQ(0, bMatch);
 }
 
+TEST(MatchByPY, AlternatingInputsAndThreads) {
+    // The library keeps each thread's last input; a changed input must never be answered from the old one.
+    EXPECT_TRUE(Match(L"微信", L"wx"));
+    EXPECT_FALSE(Match(L"微信", L"wb"));
+    EXPECT_FALSE(Match(L"微信", L"c++"));
+    EXPECT_FALSE(Match(L"微信", L"c++"));
+    EXPECT_TRUE(Match(L"微信", L"wx"));
+    struct Job {
+        const wchar_t* input;
+        int matches = 0;
+    } jobs[2] = {{L"wx"}, {L"wb"}};
+    auto run = [](void* p) -> DWORD {
+        auto* job = static_cast<Job*>(p);
+        for (int i = 0; i < 2000; ++i) {
+            wchar_t text[] = L"微博 and 微信";
+            wchar_t input[8];
+            wcscpy(input, i % 2 ? job->input : L"qq");
+            int bMatch = 0;
+            FERRO::MatchByPY(text, input, &bMatch);
+            job->matches += bMatch;
+        }
+        return 0;
+    };
+    HANDLE threads[2];
+    for (int t = 0; t < 2; ++t) threads[t] = CreateThread(nullptr, 0, run, &jobs[t], 0, nullptr);
+    WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    for (HANDLE h : threads) CloseHandle(h);
+    EXPECT_EQ(1000, jobs[0].matches);
+    EXPECT_EQ(1000, jobs[1].matches);
+}
+
 TEST(MatchByPY, ExportedUnderItsDecoratedName) {
     HMODULE hDll = GetModuleHandleW(L"Ferro80U.DLL");
     ASSERT_NE(nullptr, hDll) << "bound at load time";
     using MatchFn = long (*)(wchar_t*, wchar_t*, int*);
-    auto pfn = reinterpret_cast<MatchFn>(GetProcAddress(hDll, "_ZN5FERRO9MatchByPYEPwS0_Pi"));
+    auto pfn = reinterpret_cast<MatchFn>(reinterpret_cast<void*>(GetProcAddress(hDll, "_ZN5FERRO9MatchByPYEPwS0_Pi")));
     ASSERT_NE(nullptr, pfn);
     wchar_t text[] = L"微信";
     wchar_t input[] = L"wx";
