@@ -231,12 +231,13 @@ long MatchByPY(wchar_t* pszText, wchar_t* pszInput, int* pbMatch) {
     };
     static thread_local LastInput last;
     const size_t len = wcslen(pszInput);
-    if (!last.usable || len >= Input::kMax * 2 || wcscmp(last.text, pszInput) != 0) {
+    const bool fits = len < sizeof(last.text) / sizeof(last.text[0]);
+    if (!last.usable || !fits || wcscmp(last.text, pszInput) != 0) {
         last.input = Input();
-        last.usable = last.input.Read(pszInput);
-        if (len < Input::kMax * 2) wcscpy(last.text, pszInput);
-        else last.text[0] = L'\0', last.usable = false;
-        if (!last.usable) return 0;
+        const bool readable = last.input.Read(pszInput);
+        last.usable = readable && fits;
+        if (fits) wcscpy(last.text, pszInput);
+        if (!readable) return 0;
     }
     *pbMatch = Spells(pszText, last.input) ? 1 : 0;
     return 0;

@@ -56,6 +56,8 @@ TEST(MatchByPY, SeparatorsAreSteppedOverAndBlanksInTheInputIgnored) {
     EXPECT_TRUE(Match(L"QQ 音乐", L"qqyy"));
     EXPECT_TRUE(Match(L"爱奇艺·万能播放器", L"aqywn"));
     EXPECT_TRUE(Match(L"微信", L"wei xin"));
+    EXPECT_TRUE(Match(L"微信", std::wstring(200, L' ') + L"wx")) << "a long input of few letters";
+    EXPECT_FALSE(Match(L"微信", std::wstring(64, L'w'))) << "more than 63 letters";
 }
 
 TEST(MatchByPY, TonesIgnoredAndUmlautTypedAsV) {
