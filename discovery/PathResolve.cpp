@@ -79,9 +79,13 @@ void StripBraces(std::wstring& s) {
 }
 
 void UNINST_API::CompleteFilePath(std::wstring& strPath) {
-    wchar_t szLong[MAX_PATH] = {};
-    DWORD n = GetLongPathNameW(strPath.c_str(), szLong, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) strPath.assign(szLong, n);
+    // Only a component with a tilde can be a short name; without one the long form is the path as written
+    // (or the lookup fails and leaves it), so the lookup, a directory search per component, is skipped.
+    if (strPath.find(L'~') != std::wstring::npos) {
+        wchar_t szLong[MAX_PATH] = {};
+        DWORD n = GetLongPathNameW(strPath.c_str(), szLong, MAX_PATH);
+        if (n > 0 && n < MAX_PATH) strPath.assign(szLong, n);
+    }
     KXLOG(0, L"转换后路径[%s]", strPath.c_str());
 }
 
