@@ -111,6 +111,13 @@ TEST_F(FolderFactsTest, ScanSumsSizesAndSkipsDotNames) {
     EXPECT_EQ(facts.Use, 3);
 }
 
+TEST_F(FolderFactsTest, ScanOfADeepFolder) {
+    std::wstring deep = m_app;
+    for (int i = 0; i < 40; ++i) deep += L"\\d";
+    kxtest::WriteFileBytes(deep + L"\\leaf.bin", std::string(7, 'l'));
+    EXPECT_EQ(ScanInstallFolder(m_app).Size, 130u);
+}
+
 TEST_F(FolderFactsTest, ScanOfAMissingFolder) {
     FolderFacts facts = ScanInstallFolder(m_temp / L"Missing");
     EXPECT_EQ(facts.Size, 0u);
