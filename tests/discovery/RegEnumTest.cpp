@@ -111,17 +111,21 @@ TEST_F(RegEnumTest, StringValuesAreBoundedWhateverTheirType) {
 
 TEST_F(RegEnumTest, QzAppIdOfAnySize) {
     const BYTE bytes[20] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
-    for (DWORD size : {0u, 4u, 16u, 20u}) {
+    // Read only when it fits in 16 bytes; a shorter value leaves the rest of the GUID zero.
+    const struct {
+        DWORD size;
+        const wchar_t* guid;
+    } cases[] = {{0, L"00000000-0000-0000-0000-000000000000"},
+                 {4, L"04030201-0000-0000-0000-000000000000"},
+                 {16, L"04030201-0605-0807-090A-0B0C0D0E0F10"},
+                 {20, L""}};
+    for (const auto& c : cases) {
         RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software");
         Entry(HKEY_LOCAL_MACHINE, L"Q", L"Q");
-        kxtest::SetBinary(HKEY_LOCAL_MACHINE, kUninstall + L"Q", L"QZAppID", bytes, size);
+        kxtest::SetBinary(HKEY_LOCAL_MACHINE, kUninstall + L"Q", L"QZAppID", bytes, c.size);
         InsideMap map = Enum(HKEY_LOCAL_MACHINE);
         ASSERT_EQ(map.size(), 1u);
-        const std::wstring& guid = map.begin()->second->GUID;
-        if (size == 20) EXPECT_EQ(guid, L"") << size;
-        if (size == 16) EXPECT_EQ(guid, L"04030201-0605-0807-090A-0B0C0D0E0F10");
-        if (size == 4) EXPECT_EQ(guid, L"04030201-0000-0000-0000-000000000000");
-        if (size == 0) EXPECT_EQ(guid, L"00000000-0000-0000-0000-000000000000");
+        EXPECT_EQ(map.begin()->second->GUID, c.guid) << c.size;
     }
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software");
     Entry(HKEY_LOCAL_MACHINE, L"Q", L"Q");
