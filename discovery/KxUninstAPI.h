@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <unordered_map>
 
 #include "UnItemInside.h"
 
@@ -37,6 +38,21 @@ bool IsGuidShaped(const std::wstring& strText);
 namespace UNINST_API {
 // Rewrites a path with its long form and logs the result.
 void CompleteFilePath(std::wstring& strPath);
+
+// While one lives, CompleteFilePath on this thread asks the platform once per distinct path: a discovery pass
+// completes the same folders and bare file names again and again, each lookup is a directory search per
+// component, and the answers do not change within a pass.
+class CLongPathMemo {
+public:
+    CLongPathMemo();
+    ~CLongPathMemo();
+    CLongPathMemo(const CLongPathMemo&) = delete;
+    CLongPathMemo& operator=(const CLongPathMemo&) = delete;
+
+private:
+    std::unordered_map<std::wstring, std::wstring> m_paths;
+    std::unordered_map<std::wstring, std::wstring>* m_pPrevious;
+};
 }  // namespace UNINST_API
 
 // ---- User identities and Windows Installer products (Identity.cpp) ----

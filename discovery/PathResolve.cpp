@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <stdlib.h>
 #include <cwctype>
+#include <unordered_map>
 
 #include "KxLog.h"
 
@@ -78,14 +79,32 @@ void StripBraces(std::wstring& s) {
     if (!s.empty() && s.back() == L'}') s.pop_back();
 }
 
+namespace {
+// The long-path memo of the pass in progress on this thread, if any.
+thread_local std::unordered_map<std::wstring, std::wstring>* t_pLongPaths = nullptr;
+
+// GetLongPathNameW into 260 characters; empty when it fails or does not fit.
+std::wstring LookUpLongPath(const std::wstring& strPath) {
+    wchar_t szLong[MAX_PATH] = {};
+    DWORD n = GetLongPathNameW(strPath.c_str(), szLong, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::wstring(szLong, n) : std::wstring();
+}
+}  // namespace
+
+UNINST_API::CLongPathMemo::CLongPathMemo() : m_pPrevious(t_pLongPaths) { t_pLongPaths = &m_paths; }
+
+UNINST_API::CLongPathMemo::~CLongPathMemo() { t_pLongPaths = m_pPrevious; }
+
 void UNINST_API::CompleteFilePath(std::wstring& strPath) {
-    // Only a component with a tilde can be a short name; without one the long form is the path as written
-    // (or the lookup fails and leaves it), so the lookup, a directory search per component, is skipped.
-    if (strPath.find(L'~') != std::wstring::npos) {
-        wchar_t szLong[MAX_PATH] = {};
-        DWORD n = GetLongPathNameW(strPath.c_str(), szLong, MAX_PATH);
-        if (n > 0 && n < MAX_PATH) strPath.assign(szLong, n);
+    std::wstring longPath;
+    if (t_pLongPaths) {
+        auto found = t_pLongPaths->find(strPath);
+        if (found == t_pLongPaths->end()) found = t_pLongPaths->emplace(strPath, LookUpLongPath(strPath)).first;
+        longPath = found->second;
+    } else {
+        longPath = LookUpLongPath(strPath);
     }
+    if (!longPath.empty()) strPath = longPath;
     KXLOG(0, L"转换后路径[%s]", strPath.c_str());
 }
 

@@ -111,6 +111,28 @@ TEST(PathHelpers, CompleteFilePathGivesTheLongForm) {
     EXPECT_EQ(path, L"relative-name.exe");
 }
 
+TEST(PathHelpers, ALongPathMemoAnswersOncePerPathForItsLifetime) {
+    kxtest::TempDir temp;
+    std::wstring longName = temp / L"Another Long Folder Name";
+    kxtest::MakeDirs(longName);
+    wchar_t szShort[MAX_PATH] = {}, szLong[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(longName.c_str(), szShort, MAX_PATH), 0u);
+    GetLongPathNameW(longName.c_str(), szLong, MAX_PATH);
+    {
+        UNINST_API::CLongPathMemo memo;
+        std::wstring path = szShort;
+        UNINST_API::CompleteFilePath(path);
+        EXPECT_EQ(path, szLong);
+        ASSERT_TRUE(RemoveDirectoryW(longName.c_str()));
+        path = szShort;
+        UNINST_API::CompleteFilePath(path);
+        EXPECT_EQ(path, szLong);
+    }
+    std::wstring path = szShort;
+    UNINST_API::CompleteFilePath(path);
+    EXPECT_EQ(path, szShort);
+}
+
 TEST(PathHelpers, NormalizeFolderAndStripBraces) {
     for (std::wstring s : {L"C:\\App", L"\"C:\\App\"", L"C:\\App\\"}) {
         NormalizeFolder(s);
