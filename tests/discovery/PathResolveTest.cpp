@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <cwctype>
 
 #include "KxUninstAPI.h"
 #include "kxtest/HostLayout.h"
@@ -131,6 +132,31 @@ TEST(PathHelpers, ALongPathMemoAnswersOncePerPathForItsLifetime) {
     std::wstring path = szShort;
     UNINST_API::CompleteFilePath(path);
     EXPECT_EQ(path, szShort);
+}
+
+// Inside a memo the answers read as the platform's.
+TEST(PathHelpers, AMemoAnswersAsTheLongPathLookup) {
+    kxtest::TempDir temp;
+    std::wstring folder = temp / L"Some Long Folder\\Inner Folder Name";
+    kxtest::WriteFileBytes(folder + L"\\A Long File Name.txt", "x");
+    wchar_t szShort[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW((folder + L"\\A Long File Name.txt").c_str(), szShort, MAX_PATH), 0u);
+    std::wstring lower = folder;
+    for (wchar_t& c : lower) c = towlower(c);
+    const std::wstring paths[] = {folder, folder + L"\\", szShort, lower + L"\\a long file name.txt",
+                                  folder + L"\\missing.txt", folder + L"\\missing\\deeper\\", L"C:\\",
+                                  L"c:\\windows\\system32\\", L"C:\\windows\\..\\windows", L"uninst.exe",
+                                  folder + L"\\A Long File Name.txt\\x", L"C:\\win*", L""};
+    for (const std::wstring& p : paths) {
+        std::wstring direct = p, memoised = p;
+        UNINST_API::CompleteFilePath(direct);
+        UNINST_API::CLongPathMemo memo;
+        UNINST_API::CompleteFilePath(memoised);
+        EXPECT_EQ(memoised, direct) << p;
+        memoised = p;
+        UNINST_API::CompleteFilePath(memoised);
+        EXPECT_EQ(memoised, direct) << p;
+    }
 }
 
 TEST(PathHelpers, NormalizeFolderAndStripBraces) {
