@@ -11,8 +11,8 @@
 
 #include "CategoryTable.h"
 #include "KxLog.h"
+#include "KxUninstAPI.h"
 #include "KxUninstMgr.h"
-#include "PendingDeps.h"
 #include "ScopedHandle.h"
 #include "Serializer.h"
 #include "SoftInfoItem.h"
