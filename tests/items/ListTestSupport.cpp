@@ -55,6 +55,7 @@ HRESULT TestDataMgr::GetSoftId(BSTR bstrSoftId, UINT* pnSoftId) {
 }
 
 HRESULT TestDataMgr::GetDataVersion(UINT, UINT* pnVersion) {
+    if (versionCalls++ < pendingVersionCalls) return E_PENDING;
     *pnVersion = version;
     return S_OK;
 }
