@@ -6,4 +6,4 @@ set_target_properties(discovery_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${kx_
 target_link_libraries(discovery_bench PRIVATE kxuninst_core)
 target_link_options(discovery_bench PRIVATE -municode)
 add_custom_command(TARGET discovery_bench POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:kxxlog> "${kx_bench_dir}/")
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:kxxlog> $<TARGET_FILE:Ferro80U> "${kx_bench_dir}/")
