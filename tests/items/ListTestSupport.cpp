@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "CategoryItem.h"
 #include "Serializer.h"
 #include "kxtest/HostLayout.h"
 #include "kxtest/TempDir.h"
