@@ -13,6 +13,7 @@ const wchar_t kProductsTemplate[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersi
 
 void CreateUnItemInside(InsideMap& map, HANDLE hStopEvent) {
     UNINST_API::CLongPathMemo memo;
+    CFolderFactsMemo folderFacts;
     KXLOG_AS(0, kDriverName, L"step.1 分析HKEY_LOCAL_MACHINE");
     UNINST_API::EnumRegUnInstallKey(HKEY_LOCAL_MACHINE, map, hStopEvent);
 #ifdef _WIN64

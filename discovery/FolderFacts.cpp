@@ -105,9 +105,11 @@ void ResolveDisplayIcon(UnItemInside& item) {
     }
 }
 
-FolderFacts ScanInstallFolder(const std::wstring& strFolder) {
+namespace {
+thread_local std::map<std::wstring, FolderFacts>* t_pFolderFacts = nullptr;
+
+FolderFacts WalkFolder(const std::wstring& strFolder) {
     FolderFacts facts;
-    if (strFolder.empty() || !PathIsDirectoryW(strFolder.c_str())) return facts;
     WalkState state;
     state.earliest = _time64(nullptr);
     std::wstring path = strFolder;
@@ -126,6 +128,22 @@ FolderFacts ScanInstallFolder(const std::wstring& strFolder) {
     else
         facts.Use = 1;
     return facts;
+}
+}  // namespace
+
+CFolderFactsMemo::CFolderFactsMemo() : m_pPrevious(t_pFolderFacts) { t_pFolderFacts = &m_facts; }
+
+CFolderFactsMemo::~CFolderFactsMemo() { t_pFolderFacts = m_pPrevious; }
+
+FolderFacts ScanInstallFolder(const std::wstring& strFolder) {
+    if (strFolder.empty() || !PathIsDirectoryW(strFolder.c_str())) return FolderFacts();
+    if (!t_pFolderFacts) return WalkFolder(strFolder);
+    std::wstring key = strFolder;
+    while (!key.empty() && key.back() == L'\\') key.pop_back();
+    CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    auto found = t_pFolderFacts->find(key);
+    if (found == t_pFolderFacts->end()) found = t_pFolderFacts->emplace(key, WalkFolder(strFolder)).first;
+    return found->second;
 }
 
 void FillFromInstallFolder(UnItemInside& item) {

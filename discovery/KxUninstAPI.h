@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <unordered_map>
 
@@ -80,6 +81,22 @@ struct FolderFacts {
 void DeriveInstallFolder(UnItemInside& item);
 void ResolveDisplayIcon(UnItemInside& item);
 FolderFacts ScanInstallFolder(const std::wstring& strFolder);
+
+// While one lives, ScanInstallFolder on this thread walks each folder once: in a discovery pass many entries
+// lead to the same folder (programs of one vendor, or an uninstall command whose folder is gone, which climbs
+// to an existing parent as far as the drive's root), and a walk is the dominant cost of the pass.
+class CFolderFactsMemo {
+public:
+    CFolderFactsMemo();
+    ~CFolderFactsMemo();
+    CFolderFactsMemo(const CFolderFactsMemo&) = delete;
+    CFolderFactsMemo& operator=(const CFolderFactsMemo&) = delete;
+
+private:
+    std::map<std::wstring, FolderFacts> m_facts;
+    std::map<std::wstring, FolderFacts>* m_pPrevious;
+};
+
 void FillFromInstallFolder(UnItemInside& item);
 void NormalizeInstallDate(std::wstring& s);
 

@@ -111,6 +111,20 @@ TEST_F(FolderFactsTest, ScanSumsSizesAndSkipsDotNames) {
     EXPECT_EQ(facts.Use, 3);
 }
 
+TEST_F(FolderFactsTest, OnePassWalksEachFolderOnce) {
+    {
+        CFolderFactsMemo memo;
+        EXPECT_EQ(ScanInstallFolder(m_app).Size, 123u);
+        kxtest::WriteFileBytes(m_app + L"\\later.bin", std::string(77, 'x'));
+        // The same folder, however it is spelled, is not walked again within the pass.
+        EXPECT_EQ(ScanInstallFolder(m_app + L"\\").Size, 123u);
+        std::wstring upper = m_app;
+        CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+        EXPECT_EQ(ScanInstallFolder(upper).Size, 123u);
+    }
+    EXPECT_EQ(ScanInstallFolder(m_app).Size, 200u) << "outside a pass every call walks";
+}
+
 TEST_F(FolderFactsTest, ScanOfADeepFolder) {
     std::wstring deep = m_app;
     for (int i = 0; i < 40; ++i) deep += L"\\d";
