@@ -216,20 +216,55 @@ bool Spells(const wchar_t* text, const Input& input) {
     }
 }
 
+// A host filters its whole list with one input: each thread keeps the last input it read. The slot is a
+// plain TLS index (the runtime's emulated thread_local costs as much as a short match).
+struct LastInput {
+    wchar_t text[Input::kMax * 2 + 1] = {};  // the raw input, when it fits
+    bool usable = false;
+    Input input;
+};
+
+DWORD g_dwTls = TLS_OUT_OF_INDEXES;
+
+LastInput& ThreadLastInput() {
+    auto* last = static_cast<LastInput*>(TlsGetValue(g_dwTls));
+    if (!last) {
+        last = new LastInput();
+        TlsSetValue(g_dwTls, last);
+    }
+    return *last;
+}
+
+void FreeThreadLastInput() {
+    if (g_dwTls == TLS_OUT_OF_INDEXES) return;
+    delete static_cast<LastInput*>(TlsGetValue(g_dwTls));
+    TlsSetValue(g_dwTls, nullptr);
+}
+
 }  // namespace
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
+    switch (dwReason) {
+    case DLL_PROCESS_ATTACH:
+        g_dwTls = TlsAlloc();
+        return g_dwTls != TLS_OUT_OF_INDEXES;
+    case DLL_THREAD_DETACH:
+        FreeThreadLastInput();
+        break;
+    case DLL_PROCESS_DETACH:
+        FreeThreadLastInput();
+        TlsFree(g_dwTls);
+        break;
+    }
+    return TRUE;
+}
 
 namespace FERRO {
 
 long MatchByPY(wchar_t* pszText, wchar_t* pszInput, int* pbMatch) {
     if (pbMatch) *pbMatch = 0;
     if (!pszText || !pszInput || !pbMatch) return E_POINTER;
-    // A host filters its whole list with one input: each thread keeps the last input it read.
-    struct LastInput {
-        wchar_t text[Input::kMax * 2 + 1] = {};  // the raw input, when it fits
-        bool usable = false;
-        Input input;
-    };
-    static thread_local LastInput last;
+    LastInput& last = ThreadLastInput();
     const size_t len = wcslen(pszInput);
     const bool fits = len < sizeof(last.text) / sizeof(last.text[0]);
     if (!last.usable || !fits || wcscmp(last.text, pszInput) != 0) {
