@@ -120,9 +120,9 @@ public:
         if (!cacheDir.empty() && !PrepareCacheDir(cacheDir, error)) return m_cli.Fail(kExitComponent, error);
         if (!m_host.Create(error)) return m_cli.Fail(kExitComponent, error);
 
-        // Only the list command shows the cached list first; the others want the machine as it is.
+        // Every command waits for the list of the full build; only the list command shows the cached one.
         m_strCachePath = SoftCacheFilePath(cacheDir);
-        m_bExpectCache = m_cli.opt.command == CliCommand::List && CacheMayGiveList(m_strCachePath);
+        m_bExpectCache = CacheMayGiveList(m_strCachePath);
         m_nDeadline = GetTickCount64() + m_cli.opt.timeoutMs;
         if (!m_host.Start(cacheDir, error)) return m_cli.Fail(kExitComponent, error);
 
@@ -138,7 +138,8 @@ private:
     // Pumps messages until the soft list of a full build is ready. A list loaded from the cache comes first
     // and is shown at once.
     int WaitForBuild() {
-        m_activity.SetPhase(m_bExpectCache ? "loading the cached list" : "reading the installed software");
+        m_activity.SetPhase(m_bExpectCache && m_cli.opt.command == CliCommand::List ? "loading the cached list"
+                                                                                  : "reading the installed software");
         for (;;) {
             for (const ListNotification& n : m_host.Pump(100)) {
                 if (n.nType != LIST_SOFT || !(n.nAct & ACT_LIST_READY)) continue;
@@ -178,7 +179,9 @@ private:
     }
 
     void OnCachedList(const std::vector<SoftRecord>& records) {
+        if (m_cli.opt.command != CliCommand::List) return;
         m_activity.Clear();
+        m_bShowedCache = true;
         m_cachedRecords = records;
         m_cli.Say(ProgramCount(records.size()) + " from the cache after " + SecondsText(m_activity.ElapsedSeconds()) +
                   (m_cli.opt.json ? "" : "; the list follows"));
@@ -193,12 +196,12 @@ private:
         switch (m_cli.opt.command) {
             case CliCommand::List:
             case CliCommand::Refresh:
-                if (m_bSawCache && SameRecords(m_cachedRecords, m_vecRecords)) {
+                if (m_bShowedCache && SameRecords(m_cachedRecords, m_vecRecords)) {
                     m_cli.Say("discovery finished" + took + ": the list is unchanged");
                     if (json) m_cli.out.Write(SoftJson(Items(m_vecRecords)));
                     return kExitOk;
                 }
-                m_cli.Say(ProgramCount(m_vecRecords.size()) + took + (m_bSawCache ? "; the list changed:" : ""));
+                m_cli.Say(ProgramCount(m_vecRecords.size()) + took + (m_bShowedCache ? "; the list changed:" : ""));
                 m_cli.out.Write(json ? SoftJson(Items(m_vecRecords)) : SoftTable(Items(m_vecRecords)));
                 return kExitOk;
             case CliCommand::Categories: {
@@ -240,6 +243,7 @@ private:
     std::wstring m_strCachePath;
     bool m_bExpectCache = false;
     bool m_bSawCache = false;
+    bool m_bShowedCache = false;
     ULONGLONG m_nDeadline = 0;
     std::vector<SoftRecord> m_cachedRecords;
     std::vector<SoftRecord> m_vecRecords;
