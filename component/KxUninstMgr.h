@@ -86,7 +86,7 @@ public:
     void TaskClearRules();
     void TaskFree();
 
-    // Category counting (Categories.cpp); the caller holds m_csList.
+    // Category counting (CategoryStat.cpp); the caller holds m_csList.
     void StatCategory(BOOL bAdd, LPCWSTR pszCategory);
 
     // Uninstallable-list construction (items/ListBuild.cpp).
@@ -136,8 +136,25 @@ public:
     std::vector<CPowerSweepItem*> m_vecSweep;
     std::vector<UINT> m_vecSweepId;
 
+    // The object's own, non-delegating IUnknown: what the class factory hands out, and what an aggregating
+    // outer object holds. The IUnknown methods of the two interfaces forward to it when the object stands
+    // alone and to the outer object when it is aggregated.
+    IUnknown* GetInnerUnknown() { return &m_inner; }
+
 private:
+    class CInnerUnknown : public IUnknown {
+    public:
+        explicit CInnerUnknown(CKxUninstMgr* pOwner) : m_pOwner(pOwner) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+        ULONG STDMETHODCALLTYPE AddRef() override;
+        ULONG STDMETHODCALLTYPE Release() override;
+
+    private:
+        CKxUninstMgr* m_pOwner;
+    };
+
     // Reference count (plain: the object lives in one apartment) and the aggregation's outer unknown.
     ULONG m_cRef = 0;
     IUnknown* m_pOuter = nullptr;
+    CInnerUnknown m_inner{this};
 };

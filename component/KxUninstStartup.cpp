@@ -1,8 +1,9 @@
 #include "KxUninstStartup.h"
 
 #include "KxLog.h"
+#include "KxUninstModule.h"
 
-BOOL KxUninstStartup(HINSTANCE) {
+BOOL KxUninstStartup(HINSTANCE hInstance) {
     CKxLog::Instance().Open();
-    return TRUE;
+    return CKxUninstModule::Instance().Init(hInstance);
 }

@@ -1,5 +1,14 @@
-// Placeholder until the uninstall and sweep tasks land.
+// The uninstall task and the forced sweep. For now they only mark their run in the log.
+#define KX_LOG_SOURCE ".\\KxUninstMgr"
+#include "KxLog.h"
 #include "KxUninstMgr.h"
 
-void CKxUninstMgr::TaskUninstall(UINT) {}
-void CKxUninstMgr::TaskPowerSweep(UINT) {}
+void CKxUninstMgr::TaskUninstall(UINT) {
+    KXLOG(1, L"Begin");
+    KXLOG(1, L"End");
+}
+
+void CKxUninstMgr::TaskPowerSweep(UINT) {
+    KXLOG(1, L"Begin");
+    KXLOG(1, L"End");
+}
