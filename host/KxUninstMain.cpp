@@ -2,7 +2,6 @@
 // component from its own folder, creates it through the DLL's class factory, listens for WM_LISTMGR with a
 // hidden window and reads and searches the lists through IKxListMgr.
 #include <windows.h>
-#include <initguid.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>

@@ -19,6 +19,7 @@ add_library(kxuninst_cli STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ComponentHost.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CacheProbe.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Activity.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CliGuids.cpp
   ${KX_CLI_ITEM_SOURCES})
 target_include_directories(kxuninst_cli PUBLIC
   ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/items ${CMAKE_SOURCE_DIR}/Common)
