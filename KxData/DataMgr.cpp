@@ -1,0 +1,413 @@
+#include "DataMgr.h"
+
+#include <cstdlib>
+#include <cwchar>
+
+#include "ScopedHandle.h"
+#include "Serializer.h"
+
+namespace {
+
+constexpr DWORD kPollMs = 200;
+const wchar_t kRulesFileName[] = L"KxDataRules.txt";
+
+const HRESULT E_KX_NOT_FOUND = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+const HRESULT E_KX_BUFFER = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+const HRESULT E_KX_REFUSED = HRESULT_FROM_WIN32(ERROR_INVALID_STATE);
+const HRESULT E_KX_BOUNDS = static_cast<HRESULT>(0x8000000BL);  // E_BOUNDS
+
+bool IsRuleType(UINT nType) { return nType == DATA_UNINSTALL_RULE || nType == DATA_SOFT_INFO; }
+
+std::wstring EnvText(const wchar_t* pszName) {
+    wchar_t buf[MAX_PATH] = {};
+    DWORD n = GetEnvironmentVariableW(pszName, buf, MAX_PATH);
+    return n && n < MAX_PATH ? std::wstring(buf, n) : std::wstring();
+}
+
+// Both record kinds go through the same copy-out: serialize, check the room, copy.
+HRESULT CopyOut(CBaseItem& item, BYTE* pBuffer, UINT nBufferSize) {
+    CSerializer writer;
+    if (!item.Serialize(writer)) return E_FAIL;
+    if (writer.Length() > nBufferSize) return E_KX_BUFFER;
+    memcpy(pBuffer, writer.Buffer(), writer.Length());
+    return S_OK;
+}
+
+}  // namespace
+
+CKxDataMgr::CKxDataMgr() {
+    InitializeCriticalSection(&m_cs);
+    KxDataObjectCreated();
+}
+
+CKxDataMgr::~CKxDataMgr() {
+    StopLoader();
+    DeleteCriticalSection(&m_cs);
+    KxDataObjectDestroyed();
+}
+
+// ---- IUnknown ---------------------------------------------------------------------------------------------
+
+HRESULT CKxDataMgr::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IKxDataMgr) {
+        *ppv = static_cast<IKxDataMgr*>(this);
+    } else if (riid == IID_IKxListMgr) {
+        *ppv = static_cast<IKxListMgr*>(this);
+    } else {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG CKxDataMgr::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_cRef)); }
+
+ULONG CKxDataMgr::Release() {
+    LONG n = InterlockedDecrement(&m_cRef);
+    if (n == 0) delete this;
+    return static_cast<ULONG>(n);
+}
+
+// ---- life cycle -------------------------------------------------------------------------------------------
+
+HRESULT CKxDataMgr::Init() {
+    kx::CritSecLock lock(m_cs);
+    if (!m_hStop) m_hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!m_hReload) m_hReload = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!m_hStop || !m_hReload) return E_OUTOFMEMORY;
+    m_bInited = true;
+    return S_OK;
+}
+
+HRESULT CKxDataMgr::Uninit() {
+    StopLoader();
+    kx::CritSecLock lock(m_cs);
+    m_bInited = false;
+    m_bLoaded = false;
+    m_rules = KxRuleSet();
+    m_mapListener.clear();
+    return S_OK;
+}
+
+// Joined without the lock: the thread takes it to publish.
+void CKxDataMgr::StopLoader() {
+    HANDLE hThread = nullptr;
+    {
+        kx::CritSecLock lock(m_cs);
+        hThread = m_hThread;
+        m_hThread = nullptr;
+        if (m_hStop) SetEvent(m_hStop);
+    }
+    if (hThread) {
+        WaitForSingleObject(hThread, INFINITE);
+        CloseHandle(hThread);
+    }
+    kx::CritSecLock lock(m_cs);
+    if (m_hStop) CloseHandle(m_hStop);
+    if (m_hReload) CloseHandle(m_hReload);
+    m_hStop = m_hReload = nullptr;
+}
+
+bool CKxDataMgr::StartLoader() {  // caller holds m_cs
+    if (m_hThread) return true;
+    ResetEvent(m_hStop);
+    m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
+    return m_hThread != nullptr;
+}
+
+HRESULT CKxDataMgr::LoadData(UINT nType) {
+    if (nType == DATA_SOFT_STATE) return S_OK;
+    if (!IsRuleType(nType)) return E_INVALIDARG;
+    kx::CritSecLock lock(m_cs);
+    if (!m_bInited) return E_UNEXPECTED;
+    return StartLoader() ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+}
+
+HRESULT CKxDataMgr::ReloadData(UINT nType) {
+    if (!IsRuleType(nType)) return E_INVALIDARG;
+    kx::CritSecLock lock(m_cs);
+    if (!m_bInited || !m_hThread) return E_UNEXPECTED;
+    SetEvent(m_hReload);
+    return S_OK;
+}
+
+// ---- the loader and watcher -------------------------------------------------------------------------------
+
+DWORD WINAPI CKxDataMgr::ThreadProc(void* pThis) {
+    static_cast<CKxDataMgr*>(pThis)->LoaderThread();
+    return 0;
+}
+
+std::wstring CKxDataMgr::RulesPath() const {
+    std::wstring path = EnvText(L"KXDATA_RULES");
+    if (!path.empty()) return path;
+    wchar_t szPath[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameW(KxDataModule(), szPath, MAX_PATH);
+    std::wstring module(szPath, n < MAX_PATH ? n : 0);
+    return module.substr(0, module.rfind(L'\\') + 1) + kRulesFileName;
+}
+
+namespace {
+
+struct FileStamp {
+    bool bExists = false;
+    FILETIME ftWrite = {};
+    ULONGLONG nSize = 0;
+    bool operator==(const FileStamp& o) const {
+        return bExists == o.bExists && nSize == o.nSize && CompareFileTime(&ftWrite, &o.ftWrite) == 0;
+    }
+};
+
+FileStamp Stamp(const std::wstring& path) {
+    FileStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+        stamp.bExists = true;
+        stamp.ftWrite = data.ftLastWriteTime;
+        stamp.nSize = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    return stamp;
+}
+
+// A missing file reads as no rules: the watcher picks the file up once it appears.
+KxRuleSet ReadRules(const std::wstring& path) {
+    std::string text;
+    if (!ReadFileText(path, text)) return KxRuleSet();
+    return ParseRules(text, KxDynamicSoftId);
+}
+
+}  // namespace
+
+void CKxDataMgr::LoaderThread() {
+    HANDLE hStop = nullptr;
+    HANDLE hReload = nullptr;
+    {
+        kx::CritSecLock lock(m_cs);
+        hStop = m_hStop;
+        hReload = m_hReload;
+    }
+    // A test hook: loading that takes a while, to exercise shutdown while the rules are still loading.
+    DWORD dwDelay = static_cast<DWORD>(wcstoul(EnvText(L"KXDATA_LOAD_DELAY").c_str(), nullptr, 10));
+    if (dwDelay && WaitForSingleObject(hStop, dwDelay) != WAIT_TIMEOUT) return;
+
+    const std::wstring path = RulesPath();
+    FileStamp stamp = Stamp(path);
+    Publish(ReadRules(path), ACT_LIST_READY);
+
+    HANDLE waits[] = {hStop, hReload};
+    for (;;) {
+        DWORD r = WaitForMultipleObjects(2, waits, FALSE, kPollMs);
+        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return;
+        FileStamp now = Stamp(path);
+        if (r == WAIT_TIMEOUT && now == stamp) continue;
+        stamp = now;
+        KxRuleSet fresh = ReadRules(path);
+        KxRuleChange change;
+        {
+            kx::CritSecLock lock(m_cs);
+            change = CompareRules(m_rules, fresh);
+        }
+        if (change != KxRuleChange::None)
+            Publish(std::move(fresh), change == KxRuleChange::Appended ? ACT_ITEM_ADDED : ACT_ITEM_CHANGED);
+    }
+}
+
+void CKxDataMgr::Publish(KxRuleSet&& set, UINT nAction) {
+    kx::CritSecLock lock(m_cs);
+    m_rules = std::move(set);
+    m_bLoaded = true;
+    PostToListeners(DATA_UNINSTALL_RULE, nAction, 0);
+    PostToListeners(DATA_SOFT_INFO, nAction, 0);
+}
+
+void CKxDataMgr::PostToListeners(UINT nType, UINT nAction, LPARAM lParam) {
+    WPARAM wParam = MAKEWPARAM(nAction, nType);
+    for (const auto& l : m_mapListener)
+        if (l.second & nType) PostMessageW(l.first, WM_LISTMGR, wParam, lParam);
+}
+
+const KxSoftware* CKxDataMgr::FindById(UINT nId) const {
+    for (const auto& s : m_rules.soft)
+        if (s->rule.Id == nId) return s.get();
+    return nullptr;
+}
+
+// ---- ids, states, version ---------------------------------------------------------------------------------
+
+HRESULT CKxDataMgr::GetSoftId(BSTR bstrSoftId, UINT* pnSoftId) {
+    if (!pnSoftId) return E_POINTER;
+    if (!bstrSoftId || !*bstrSoftId) return E_INVALIDARG;
+    std::wstring key(bstrSoftId);
+    {
+        kx::CritSecLock lock(m_cs);
+        for (const auto& s : m_rules.soft)
+            if (s->rule.SoftId == key) {
+                *pnSoftId = s->rule.Id;
+                return S_OK;
+            }
+    }
+    *pnSoftId = KxDynamicSoftId(key);
+    return S_OK;
+}
+
+HRESULT CKxDataMgr::GetSoftKey(UINT nSoftId, BSTR* pbstrSoftId) {
+    if (!pbstrSoftId) return E_POINTER;
+    *pbstrSoftId = nullptr;
+    std::wstring key;
+    {
+        kx::CritSecLock lock(m_cs);
+        if (const KxSoftware* s = FindById(nSoftId)) key = s->rule.SoftId;
+    }
+    if (key.empty()) return E_KX_NOT_FOUND;
+    *pbstrSoftId = SysAllocStringLen(key.data(), static_cast<UINT>(key.size()));
+    return *pbstrSoftId ? S_OK : E_OUTOFMEMORY;
+}
+
+bool CKxDataMgr::IsTransitionAllowed(UINT nFrom, UINT nTo) {
+    const bool bBusy = nFrom == SOFT_STATE_TASK_WORKING || nFrom == SOFT_STATE_UNINSTALLER_RUNNING;
+    switch (nTo) {
+    case SOFT_STATE_INSTALLED_A:
+    case SOFT_STATE_INSTALLED_B:
+    case SOFT_STATE_UNINSTALL_REQUESTED:
+        return !bBusy;
+    case SOFT_STATE_TASK_WORKING:
+    case SOFT_STATE_UNINSTALLER_RUNNING:
+    case SOFT_STATE_LEFTOVERS_OFFERED:
+    case SOFT_STATE_NOT_UNINSTALLED:
+    case SOFT_STATE_REMOVED:
+        return nFrom >= SOFT_STATE_UNINSTALL_REQUESTED && nFrom <= SOFT_STATE_LEFTOVERS_OFFERED;
+    default:
+        return false;
+    }
+}
+
+HRESULT CKxDataMgr::GetSoftState(UINT nSoftId, KX_SOFT_STATE* pState) {
+    if (!pState) return E_POINTER;
+    if (nSoftId == 0) return E_INVALIDARG;
+    kx::CritSecLock lock(m_cs);
+    ZeroMemory(pState, sizeof(*pState));
+    pState->nSoftId = nSoftId;
+    auto it = m_mapState.find(nSoftId);
+    if (it != m_mapState.end()) {
+        pState->nState = it->second.nState;
+        pState->nReserved[0] = it->second.nPrevious;
+        pState->nReserved[1] = it->second.nChanges;
+    }
+    return S_OK;
+}
+
+HRESULT CKxDataMgr::SetSoftState(UINT nSoftId, UINT nState) {
+    if (nSoftId == 0) return E_INVALIDARG;
+    kx::CritSecLock lock(m_cs);
+    State& s = m_mapState[nSoftId];
+    if (!IsTransitionAllowed(s.nState, nState)) {
+        if (s.nChanges == 0 && s.nState == 0) m_mapState.erase(nSoftId);
+        return E_KX_REFUSED;
+    }
+    s.nPrevious = s.nState;
+    s.nState = nState;
+    ++s.nChanges;
+    PostToListeners(DATA_SOFT_STATE, ACT_STATE_CHANGED, static_cast<LPARAM>(nSoftId));
+    return S_OK;
+}
+
+HRESULT CKxDataMgr::GetDataVersion(UINT nType, UINT* pnVersion) {
+    if (!pnVersion) return E_POINTER;
+    if (!IsRuleType(nType)) return E_INVALIDARG;
+    kx::CritSecLock lock(m_cs);
+    if (!m_bLoaded) return E_PENDING;
+    *pnVersion = m_rules.nVersion;
+    return S_OK;
+}
+
+// ---- IKxListMgr -------------------------------------------------------------------------------------------
+
+HRESULT CKxDataMgr::GetItemByIndex(UINT nType, UINT nIndex, BYTE* pBuffer, UINT nBufferSize) {
+    if (!pBuffer) return E_POINTER;
+    if (!IsRuleType(nType)) return E_INVALIDARG;
+    std::shared_ptr<const KxSoftware> soft;
+    {
+        kx::CritSecLock lock(m_cs);
+        if (nIndex >= m_rules.soft.size()) return E_KX_BOUNDS;
+        soft = m_rules.soft[nIndex];
+    }
+    KxSoftware copy(*soft);
+    return nType == DATA_UNINSTALL_RULE ? CopyOut(copy.rule, pBuffer, nBufferSize)
+                                        : CopyOut(copy.info, pBuffer, nBufferSize);
+}
+
+HRESULT CKxDataMgr::GetItemById(UINT nType, UINT nId, BYTE* pBuffer, UINT nBufferSize) {
+    if (!pBuffer) return E_POINTER;
+    if (!IsRuleType(nType)) return E_INVALIDARG;
+    KxSoftware copy;
+    {
+        kx::CritSecLock lock(m_cs);
+        const KxSoftware* soft = FindById(nId);
+        if (!soft) return E_KX_NOT_FOUND;
+        copy = *soft;
+    }
+    return nType == DATA_UNINSTALL_RULE ? CopyOut(copy.rule, pBuffer, nBufferSize)
+                                        : CopyOut(copy.info, pBuffer, nBufferSize);
+}
+
+HRESULT CKxDataMgr::GetSize(UINT nType, UINT* pnSize) {
+    if (!pnSize) return E_POINTER;
+    kx::CritSecLock lock(m_cs);
+    if (IsRuleType(nType)) {
+        *pnSize = static_cast<UINT>(m_rules.soft.size());
+    } else if (nType == DATA_SOFT_STATE) {
+        *pnSize = static_cast<UINT>(m_mapState.size());
+    } else {
+        return E_INVALIDARG;
+    }
+    return S_OK;
+}
+
+HRESULT CKxDataMgr::IsLoaded(UINT nType, BOOL* pbLoaded) {
+    if (!pbLoaded) return E_POINTER;
+    kx::CritSecLock lock(m_cs);
+    if (IsRuleType(nType)) {
+        *pbLoaded = m_bLoaded ? TRUE : FALSE;
+    } else if (nType == DATA_SOFT_STATE) {
+        *pbLoaded = TRUE;
+    } else {
+        return E_INVALIDARG;
+    }
+    return S_OK;
+}
+
+HRESULT CKxDataMgr::AddListener(HWND hWnd, UINT nTypeMask) {
+    if (!hWnd || !(nTypeMask & 0xFFFF)) return E_INVALIDARG;
+    kx::CritSecLock lock(m_cs);
+    m_mapListener[hWnd] |= nTypeMask & 0xFFFF;
+    return S_OK;
+}
+
+HRESULT CKxDataMgr::RemoveListener(HWND hWnd, UINT nTypeMask) {
+    kx::CritSecLock lock(m_cs);
+    auto it = m_mapListener.find(hWnd);
+    if (it == m_mapListener.end()) return S_OK;
+    it->second &= ~nTypeMask;
+    if (!it->second) m_mapListener.erase(it);
+    return S_OK;
+}
+
+HRESULT CKxDataMgr::Notify(WPARAM wParam, LPARAM lParam) {
+    return NotifyByType(HIWORD(wParam), wParam, lParam);
+}
+
+HRESULT CKxDataMgr::NotifyByType(UINT nType, WPARAM wParam, LPARAM lParam) {
+    kx::CritSecLock lock(m_cs);
+    for (const auto& l : m_mapListener)
+        if (l.second & nType) PostMessageW(l.first, WM_LISTMGR, wParam, lParam);
+    return S_OK;
+}
+
+// The data component keeps no cache and offers no search: the rules file is its storage.
+HRESULT CKxDataMgr::DumpToDisk(UINT, UINT, BSTR) { return E_NOTIMPL; }
+HRESULT CKxDataMgr::LoadFromDisk(UINT, UINT, BSTR) { return E_NOTIMPL; }
+HRESULT CKxDataMgr::Reserved(UINT) { return E_NOTIMPL; }
+HRESULT CKxDataMgr::Search(UINT, UINT, BSTR, UINT*, UINT*) { return E_NOTIMPL; }
+HRESULT CKxDataMgr::OnNotify(UINT, UINT, UINT) { return E_NOTIMPL; }

@@ -1,0 +1,86 @@
+// The data component's object: the rules and software-information records read from the rules file, the
+// uninstall states, and the windows that listen for them. One lock guards all of it, so both the host
+// thread and the component's worker may call at once. One thread of its own loads the file and then watches
+// it for changes until Uninit.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "KxUninstIf.h"
+#include "RulesFile.h"
+
+class CKxDataMgr : public IKxDataMgr, public IKxListMgr {
+public:
+    CKxDataMgr();
+    virtual ~CKxDataMgr();
+    CKxDataMgr(const CKxDataMgr&) = delete;
+    CKxDataMgr& operator=(const CKxDataMgr&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IKxDataMgr
+    HRESULT STDMETHODCALLTYPE Init() override;
+    HRESULT STDMETHODCALLTYPE Uninit() override;
+    HRESULT STDMETHODCALLTYPE LoadData(UINT nType) override;
+    HRESULT STDMETHODCALLTYPE ReloadData(UINT nType) override;
+    HRESULT STDMETHODCALLTYPE GetSoftId(BSTR bstrSoftId, UINT* pnSoftId) override;
+    HRESULT STDMETHODCALLTYPE GetSoftKey(UINT nSoftId, BSTR* pbstrSoftId) override;
+    HRESULT STDMETHODCALLTYPE GetSoftState(UINT nSoftId, KX_SOFT_STATE* pState) override;
+    HRESULT STDMETHODCALLTYPE SetSoftState(UINT nSoftId, UINT nState) override;
+    HRESULT STDMETHODCALLTYPE GetDataVersion(UINT nType, UINT* pnVersion) override;
+
+    // IKxListMgr
+    HRESULT STDMETHODCALLTYPE GetItemByIndex(UINT nType, UINT nIndex, BYTE* pBuffer, UINT nBufferSize) override;
+    HRESULT STDMETHODCALLTYPE GetItemById(UINT nType, UINT nId, BYTE* pBuffer, UINT nBufferSize) override;
+    HRESULT STDMETHODCALLTYPE AddListener(HWND hWnd, UINT nTypeMask) override;
+    HRESULT STDMETHODCALLTYPE RemoveListener(HWND hWnd, UINT nTypeMask) override;
+    HRESULT STDMETHODCALLTYPE Notify(WPARAM wParam, LPARAM lParam) override;
+    HRESULT STDMETHODCALLTYPE NotifyByType(UINT nType, WPARAM wParam, LPARAM lParam) override;
+    HRESULT STDMETHODCALLTYPE GetSize(UINT nType, UINT* pnSize) override;
+    HRESULT STDMETHODCALLTYPE DumpToDisk(UINT nType, UINT nVersion, BSTR bstrFile) override;
+    HRESULT STDMETHODCALLTYPE LoadFromDisk(UINT nType, UINT nVersion, BSTR bstrFile) override;
+    HRESULT STDMETHODCALLTYPE Reserved(UINT nReserved) override;
+    HRESULT STDMETHODCALLTYPE Search(UINT nType, UINT nSearchType, BSTR bstrSearch, UINT* pIds, UINT* pnSize) override;
+    HRESULT STDMETHODCALLTYPE OnNotify(UINT nType, UINT nAct, UINT nId) override;
+    HRESULT STDMETHODCALLTYPE IsLoaded(UINT nType, BOOL* pbLoaded) override;
+
+    // Whether a move of a software from nFrom to nTo is allowed (the table in README.md).
+    static bool IsTransitionAllowed(UINT nFrom, UINT nTo);
+
+private:
+    struct State {
+        UINT nState = 0;
+        UINT nPrevious = 0;
+        UINT nChanges = 0;
+    };
+
+    static DWORD WINAPI ThreadProc(void* pThis);
+    void LoaderThread();
+    bool StartLoader();
+    void StopLoader();
+    void Publish(KxRuleSet&& set, UINT nAction);
+    void PostToListeners(UINT nType, UINT nAction, LPARAM lParam);  // caller holds m_cs
+    std::wstring RulesPath() const;
+    const KxSoftware* FindById(UINT nId) const;  // caller holds m_cs
+
+    LONG m_cRef = 1;
+    CRITICAL_SECTION m_cs;
+    bool m_bInited = false;
+    bool m_bLoaded = false;
+    HANDLE m_hStop = nullptr;    // manual reset; set by Uninit
+    HANDLE m_hReload = nullptr;  // auto reset; set by ReloadData
+    HANDLE m_hThread = nullptr;
+    KxRuleSet m_rules;
+    std::map<UINT, State> m_mapState;
+    std::map<HWND, UINT> m_mapListener;  // window -> type mask
+};
+
+// Module bookkeeping for DllCanUnloadNow.
+void KxDataObjectCreated();
+void KxDataObjectDestroyed();
+HMODULE KxDataModule();
+// The process-wide id of a SoftId the rules file gives no id; stable for the process.
+UINT KxDynamicSoftId(const std::wstring& strSoftId);
