@@ -86,6 +86,15 @@ TEST_F(SampleMachine, ListShowsEverySampleOnceWithItsFacts) {
     EXPECT_GT(archiver["Size"].Signed(), 0);
     EXPECT_EQ(archiver["Virtual"].Unsigned(), 0u);
 
+    // Joined with the data component's rules: the rule's key, category and texts.
+    EXPECT_EQ(archiver["SoftId"].text, L"7zip");
+    EXPECT_EQ(archiver["Category"].text, L"压缩刻录");
+    EXPECT_EQ(archiver["InfoUrl"].text, L"https://www.7-zip.org/");
+    EXPECT_NE(archiver["Id"].Unsigned(), 0u);
+    const JsonValue& chat = *byName[L"微信"];
+    EXPECT_EQ(chat["SoftId"].text, L"wechat");
+    EXPECT_EQ(chat["Category"].text, L"聊天通讯");
+
     const JsonValue& notes = *byName[L"KxSample Notes 2.1"];
     EXPECT_EQ(notes["Key"].text, std::wstring(L"HKEY_CURRENT_USER") + kUninstallKey + L"KxSampleNotes");
     EXPECT_EQ((*byName[L"微信"])["Key"].text, std::wstring(L"HKEY_LOCAL_MACHINE") + kUninstallKey + L"WeChat");
