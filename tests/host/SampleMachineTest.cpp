@@ -118,6 +118,8 @@ TEST_F(SampleMachine, SecondRunShowsTheCachedListFirst) {
 
     CliResult r;
     JsonValue second = RunJson(L"list", &r);
+    // A cache written under the rules' version must be accepted when the data component reports the same
+    // version; a "版本信息失败 ... version=0" line in kxxlog means the cache was read before the version was known.
     EXPECT_NE(r.err.find("from the cache"), std::string::npos) << r.err;
     // The component's own lines went to standard error, not into the JSON.
     EXPECT_NE(r.err.find("protocol version"), std::string::npos) << r.err;
@@ -133,7 +135,7 @@ TEST_F(SampleMachine, SecondRunShowsTheCachedListFirst) {
     // The table: the cached list at once, then a word on what discovery found.
     CliResult table = RunCli(CliPath(), L"list --quiet --cache-dir \"" + m_cache.Path() + L"\"");
     EXPECT_EQ(table.exitCode, 0u) << table.err;
-    EXPECT_EQ(table.out.rfind("ID", 0), 0u) << table.out;
+    EXPECT_NE(table.out.find("ID  NAME"), std::string::npos) << table.out;
     EXPECT_NE(table.out.find("7-Zip 23.01 (x64)"), std::string::npos);
     EXPECT_NE(table.out.find(kxtest::WideToUtf8(L"微信")), std::string::npos);
     EXPECT_NE(table.err.find("from the cache"), std::string::npos) << table.err;
