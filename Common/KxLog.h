@@ -48,6 +48,7 @@ private:
     ~CKxLog();
     void Append(const wchar_t* pszFormat, ...);
     void Emit();
+    void AppendToFile();
 
     wchar_t* m_pBuffer;
     DWORD m_nCapacity;

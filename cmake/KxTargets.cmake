@@ -13,6 +13,10 @@ function(kx_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${dir}")
   target_link_libraries(${T_NAME} PRIVATE kxtest_support ${T_LIBS})
+  # The component's code imports Ferro80U.DLL at load time.
+  if(("kxuninst_core" IN_LIST T_LIBS OR "KxUninst" IN_LIST T_DLLS) AND NOT "Ferro80U" IN_LIST T_DLLS)
+    list(APPEND T_DLLS Ferro80U)
+  endif()
   foreach(dll kxxlog ${T_DLLS})
     add_custom_command(TARGET ${T_NAME} POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${dll}> "${dir}/")

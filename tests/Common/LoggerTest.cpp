@@ -68,6 +68,11 @@ TEST_F(LoggerTest, FileIsUtf8WithCrLfLineEnds) {
     EXPECT_EQ(bytes.compare(0, 3, "\xEF\xBB\xBF"), 0) << "the runtime's UTF-8 mode starts the file with a BOM";
     std::string expected = "中文 " + kxtest::WideToUtf8(marker) + "\r\n";
     EXPECT_NE(bytes.find(expected), std::string::npos);
+    EXPECT_EQ(bytes.find("\xEF\xBB\xBF", 3), std::string::npos) << "only a new file gets the mark";
+
+    KXLOG(0, L"%s first\nsecond", marker.c_str());
+    bytes = kxtest::ReadFileBytes(path_);
+    EXPECT_NE(bytes.find(kxtest::WideToUtf8(marker) + " first\r\nsecond\r\n"), std::string::npos);
 }
 
 TEST_F(LoggerTest, LevelsAboveFourAreNeverWritten) {

@@ -1,0 +1,201 @@
+// Times discovery against a bare floor and against Wine's own uninstaller on the same machine, in one run.
+//   discovery_bench.exe [rounds]
+// Floor: the same Uninstall keys enumerated (each entry opened, its name read) and the same install folders
+// walked with FindFirstFile, nothing else. Ends with "discovery/floor ratio: X.XX".
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "KxUninstAPI.h"
+#include "KxLog.h"
+#include "KxUninstStartup.h"
+#include "RegKey.h"
+#include "ScopedHandle.h"
+
+namespace {
+
+double NowMs() {
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
+}
+
+void WalkFloor(std::wstring& path, ULONGLONG& nFiles) {
+    size_t base = path.size();
+    path += L"\\*";
+    WIN32_FIND_DATAW fd;
+    kx::unique_hfind hFind(
+        FindFirstFileExW(path.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    path.resize(base);
+    if (!hFind) return;
+    do {
+        if (fd.cFileName[0] == L'.') continue;
+        ++nFiles;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            path += L'\\';
+            path += fd.cFileName;
+            WalkFloor(path, nFiles);
+            path.resize(base);
+        }
+    } while (FindNextFileW(hFind.get(), &fd));
+}
+
+// The folder an entry names: its InstallLocation, else the uninstall command up to its last backslash.
+std::wstring EntryFolder(const kx::CRegKey& entry) {
+    std::wstring folder = entry.String(L"InstallLocation");
+    if (!folder.empty()) return folder;
+    std::wstring command = entry.String(L"UninstallString");
+    if (!command.empty() && command[0] == L'"') command.erase(0, 1);
+    size_t slash = command.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : command.substr(0, slash);
+}
+
+size_t Floor(ULONGLONG& nFiles) {
+    struct Place {
+        HKEY root;
+        const wchar_t* path;
+    } places[] = {{HKEY_LOCAL_MACHINE, UNINST_API::kUninstallPath},
+                  {HKEY_LOCAL_MACHINE, UNINST_API::kWow64UninstallPath},
+                  {HKEY_CURRENT_USER, UNINST_API::kUninstallPath}};
+    size_t nEntries = 0;
+    nFiles = 0;
+    for (const Place& place : places) {
+        kx::CRegKey key(place.root, place.path);
+        DWORD n = key.SubKeyCount();
+        for (DWORD i = 0; i < n; ++i) {
+            std::wstring name = key.SubKeyName(i);
+            kx::CRegKey entry(place.root, std::wstring(place.path) + name);
+            if (entry.String(L"DisplayName").empty()) continue;
+            ++nEntries;
+            std::wstring folder = EntryFolder(entry);
+            while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+            if (!folder.empty()) WalkFloor(folder, nFiles);
+        }
+    }
+    return nEntries;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Wine's own "uninstaller --list" on the same prefix, output discarded.
+double TimeWineUninstaller() {
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    kx::unique_hfile hNul(CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = hNul.get();
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    wchar_t szCmd[] = L"uninstaller.exe --list";
+    double start = NowMs();
+    if (!CreateProcessW(nullptr, szCmd, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    double ms = NowMs() - start;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return ms;
+}
+
+// "profile" as second argument: where the time of one discovery pass goes, function by function.
+void Profile(const InsideMap& map) {
+    double parse = 0, derive = 0, icon = 0, scan = 0;
+    for (const auto& entry : map) {
+        UnItemInside item = *entry.second;
+        std::wstring folder, file, argument;
+        double t0 = NowMs();
+        ParseCommandLine(item.UninstallString, folder, file, argument);
+        double t1 = NowMs();
+        item.InstallLocation.clear();
+        DeriveInstallFolder(item);
+        double t2 = NowMs();
+        ResolveDisplayIcon(item);
+        double t3 = NowMs();
+        ScanInstallFolder(item.InstallLocation);
+        double t4 = NowMs();
+        parse += t1 - t0, derive += t2 - t1, icon += t3 - t2, scan += t4 - t3;
+    }
+    double isDir = 0, exists = 0, longFolder = 0, longFile = 0;
+    for (const auto& entry : map) {
+        std::wstring folder = entry.second->InstallLocation, file = folder + L"uninst.exe";
+        wchar_t sz[MAX_PATH];
+        double t0 = NowMs();
+        PathIsDirectoryW(folder.c_str());
+        double t1 = NowMs();
+        PathFileExistsW(file.c_str());
+        double t2 = NowMs();
+        GetLongPathNameW(folder.c_str(), sz, MAX_PATH);
+        double t3 = NowMs();
+        GetLongPathNameW(L"uninst.exe", sz, MAX_PATH);
+        double t4 = NowMs();
+        isDir += t1 - t0, exists += t2 - t1, longFolder += t3 - t2, longFile += t4 - t3;
+    }
+    wprintf(L"profile: PathIsDirectoryW %.1f ms, PathFileExistsW %.1f ms, GetLongPathNameW(folder) %.1f ms, "
+            L"GetLongPathNameW(name) %.1f ms\n", isDir, exists, longFolder, longFile);
+    wprintf(L"profile: ParseCommandLine %.1f ms, DeriveInstallFolder %.1f ms, ResolveDisplayIcon %.1f ms, "
+            L"ScanInstallFolder %.1f ms\n", parse, derive, icon, scan);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    int rounds = argc > 1 ? _wtoi(argv[1]) : 3;
+    if (rounds < 1) rounds = 1;
+    // "nolog" as second argument: the log file stays closed, to see what the log lines cost.
+    if (argc <= 2 || !wcsstr(argv[2], L"nolog")) KxUninstStartup(nullptr);
+
+    // Warm-up: the first pass over 100,000 directory entries fills the caches both sides then share.
+    InsideMap warm;
+    CreateUnItemInside(warm, nullptr);
+    if (argc > 2 && wcsstr(argv[2], L"profile")) Profile(warm);
+    ULONGLONG nFiles = 0;
+    size_t nEntries = Floor(nFiles);
+
+    // The same pass with the log file closed shows what the log lines cost (they are the logger's, not
+    // discovery's: each one reopens the log file).
+    CKxLog& log = CKxLog::Instance();
+    const DWORD dwLogFlags = log.Flags();
+    std::vector<double> discovery, quiet, floor, wine;
+    size_t nRecords = warm.size();
+    for (int r = 0; r < rounds; ++r) {
+        double t0 = NowMs();
+        Floor(nFiles);
+        double t1 = NowMs();
+        InsideMap map;
+        CreateUnItemInside(map, nullptr);
+        double t2 = NowMs();
+        nRecords = map.size();
+        log.SetFlags(dwLogFlags & ~KXLOG_FILE);
+        InsideMap quietMap;
+        double t3 = NowMs();
+        CreateUnItemInside(quietMap, nullptr);
+        quiet.push_back(NowMs() - t3);
+        log.SetFlags(dwLogFlags);
+        floor.push_back(t1 - t0);
+        discovery.push_back(t2 - t1);
+        wine.push_back(TimeWineUninstaller());
+    }
+    double d = Median(discovery), q = Median(quiet), f = Median(floor), w = Median(wine);
+    wprintf(L"entries %u, records %u, directory entries walked %I64u, rounds %d (medians)\n",
+            static_cast<unsigned>(nEntries), static_cast<unsigned>(nRecords), nFiles, rounds);
+    wprintf(L"floor (enumerate + FindFirstFile walk): %8.1f ms\n", f);
+    wprintf(L"CreateUnItemInside:                     %8.1f ms\n", d);
+    wprintf(L"CreateUnItemInside, log file closed:    %8.1f ms (ratio %.2f)\n", q, f > 0 ? q / f : 0.0);
+    wprintf(L"wine uninstaller --list:                %8.1f ms\n", w);
+    wprintf(L"discovery/wine ratio: %.2f\n", w > 0 ? d / w : 0.0);
+    wprintf(L"discovery/floor ratio: %.2f\n", f > 0 ? d / f : 0.0);
+    return 0;
+}

@@ -1,0 +1,155 @@
+#define KX_LOG_SOURCE ".\\KxUninstAPI"
+#include "KxUninstAPI.h"
+
+#include <oleauto.h>
+#include <shlwapi.h>
+
+#include <ctime>
+
+#include "ScopedHandle.h"
+#include "WideFormat.h"
+
+namespace {
+
+const LONGLONG kWeek = 604800;
+const LONGLONG kMonth = 2592000;
+
+LONGLONG UnixSeconds(const FILETIME& ft) {
+    ULARGE_INTEGER u;
+    u.LowPart = ft.dwLowDateTime;
+    u.HighPart = ft.dwHighDateTime;
+    return static_cast<LONGLONG>(u.QuadPart / 10000000ULL) - 11644473600LL;
+}
+
+struct WalkState {
+    ULONGLONG total = 0;
+    LONGLONG earliest = 0;
+    LONGLONG latest = 0;
+};
+
+// path holds the folder without trailing backslash; it is restored before returning, so one buffer serves
+// the whole depth-first walk.
+void Walk(std::wstring& path, WalkState& state) {
+    size_t base = path.size();
+    path += L"\\*";
+    WIN32_FIND_DATAW fd;
+    kx::unique_hfind hFind(
+        FindFirstFileExW(path.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    path.resize(base);
+    if (!hFind) return;
+    do {
+        // Dot-named entries ("." and ".." among them) are skipped with everything below them.
+        if (fd.cFileName[0] == L'.') continue;
+        state.total += fd.nFileSizeLow;
+        LONGLONG access = UnixSeconds(fd.ftLastAccessTime);
+        if (access > state.latest) state.latest = access;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            LONGLONG created = UnixSeconds(fd.ftCreationTime);
+            if (created < state.earliest) state.earliest = created;
+            path += L'\\';
+            path += fd.cFileName;
+            Walk(path, state);
+            path.resize(base);
+        }
+    } while (FindNextFileW(hFind.get(), &fd));
+}
+
+std::wstring LocalDate(LONGLONG seconds) {
+    __time64_t t = seconds;
+    wchar_t szDate[32] = {};
+    const tm* local = _localtime64(&t);
+    if (!local || wcsftime(szDate, 32, L"%Y-%m-%d", local) == 0) return std::wstring();
+    return szDate;
+}
+
+}  // namespace
+
+void DeriveInstallFolder(UnItemInside& item) {
+    if (!item.InstallLocation.empty() && PathIsDirectoryW(item.InstallLocation.c_str())) {
+        NormalizeFolder(item.InstallLocation);
+        return;
+    }
+    std::wstring folder, file, argument;
+    if (!item.UninstallString.empty()) {
+        ParseCommandLine(item.UninstallString, folder, file, argument);
+        if (!folder.empty() && PathIsDirectoryW(folder.c_str())) {
+            item.InstallLocation = folder;
+            NormalizeFolder(item.InstallLocation);
+            return;
+        }
+    }
+    if (!item.DisplayIcon.empty()) {
+        ParseCommandLine(item.DisplayIcon, folder, file, argument);
+        if (!folder.empty() && PathIsDirectoryW(folder.c_str())) item.InstallLocation = folder;
+    }
+    NormalizeFolder(item.InstallLocation);
+}
+
+void ResolveDisplayIcon(UnItemInside& item) {
+    std::wstring icon = item.DisplayIcon;
+    if (icon.empty()) {
+        if (IsGuidShaped(item.UninstallKey)) icon = GetMsiProductIcon(item.UninstallKey);
+        if (icon.empty()) icon = item.UninstallString;
+    }
+    if (icon.empty()) return;
+    std::wstring folder, file, argument;
+    ParseCommandLine(icon, folder, file, argument);
+    if (folder.empty()) FindInSystemFolders(file);
+    std::wstring path = folder + file;
+    if (!path.empty() && PathFileExistsW(path.c_str())) {
+        int index = _wtoi(argument.c_str());
+        item.DisplayIcon = index != 0 ? kx::Format(L"%s%s, %d", folder.c_str(), file.c_str(), index)
+                                      : kx::Format(L"%s%s, 0", folder.c_str(), file.c_str());
+    } else {
+        item.DisplayIcon.clear();
+    }
+}
+
+FolderFacts ScanInstallFolder(const std::wstring& strFolder) {
+    FolderFacts facts;
+    if (strFolder.empty() || !PathIsDirectoryW(strFolder.c_str())) return facts;
+    WalkState state;
+    state.earliest = _time64(nullptr);
+    std::wstring path = strFolder;
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    Walk(path, state);
+    LONGLONG now = _time64(nullptr);
+    facts.Size = state.total;
+    facts.Date = LocalDate(state.earliest);
+    LONGLONG t = state.latest;
+    if (t > now)
+        facts.Use = 0;
+    else if (now < t + kWeek)
+        facts.Use = 3;
+    else if (now < t + kMonth)
+        facts.Use = 2;
+    else
+        facts.Use = 1;
+    return facts;
+}
+
+void FillFromInstallFolder(UnItemInside& item) {
+    FolderFacts facts = ScanInstallFolder(item.InstallLocation);
+    if (item.Size == 0) item.Size = facts.Size;
+    if (item.InstallDate.empty())
+        item.InstallDate = facts.Date;
+    else
+        NormalizeInstallDate(item.InstallDate);
+    item.Use = facts.Use;
+}
+
+void NormalizeInstallDate(std::wstring& s) {
+    DATE date = 0;
+    SYSTEMTIME st = {};
+    if (SUCCEEDED(VarDateFromStr(const_cast<OLECHAR*>(s.c_str()), LOCALE_USER_DEFAULT, 0, &date)) && VariantTimeToSystemTime(date, &st)) {
+        s = kx::Format(L"%04d-%02d-%02d", st.wYear, st.wMonth, st.wDay);
+        return;
+    }
+    std::wstring cleaned;
+    for (wchar_t c : s)
+        if (c != L'\\' && c != L'/' && c != L'-') cleaned += c;
+    if (cleaned.size() == 8)
+        s = cleaned.substr(0, 4) + L"-" + cleaned.substr(4, 2) + L"-" + cleaned.substr(6, 2);
+    else
+        s = cleaned;
+}
