@@ -1,6 +1,7 @@
 // kxuninst.exe on the sample machine (scripts/sample-machine): the whole chain from the installed programs
 // through discovery, the rules and the cache to what the CLI prints. Runs inside the sample machine's prefix
 // and starts the CLI of the build's install layout, as a user would.
+// A build of the sample machine takes about a second; the CLI is given half a minute.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,13 +37,21 @@ const wchar_t kUninstallKey[] = L"\\Software\\Microsoft\\Windows\\CurrentVersion
 
 class SampleMachine : public ::testing::Test {
 protected:
+    // One probe for the whole suite: when the chain cannot build a list at all, every test says so at once
+    // instead of waiting for its own time-outs.
     static void SetUpTestSuite() {
+        kxtest::TempDir cache;
+        s_probe = RunCli(CliPath(), L"list --quiet --timeout 30 --cache-dir \"" + cache.Path() + L"\"");
+    }
+
+    void SetUp() override {
         ASSERT_NE(GetFileAttributesW(CliPath().c_str()), INVALID_FILE_ATTRIBUTES) << "set KXTEST_BIN_DIR";
+        ASSERT_EQ(s_probe.exitCode, 0u) << "kxuninst list fails on the sample machine:\n" << s_probe.err;
     }
 
     // Runs the CLI with the given arguments and a cache folder of this test, and parses its JSON.
     JsonValue RunJson(const std::wstring& args, CliResult* result = nullptr) {
-        CliResult r = RunCli(CliPath(), args + L" --json --quiet --cache-dir \"" + m_cache.Path() + L"\"");
+        CliResult r = RunCli(CliPath(), args + L" --json --quiet --timeout 30 --cache-dir \"" + m_cache.Path() + L"\"");
         EXPECT_EQ(r.exitCode, 0u) << r.err;
         JsonValue doc;
         std::string error;
@@ -58,8 +67,11 @@ protected:
         return out;
     }
 
+    static CliResult s_probe;
     kxtest::TempDir m_cache;
 };
+
+CliResult SampleMachine::s_probe;
 
 TEST_F(SampleMachine, ListShowsEverySampleOnceWithItsFacts) {
     JsonValue list = RunJson(L"list");
@@ -133,7 +145,7 @@ TEST_F(SampleMachine, SecondRunShowsTheCachedListFirst) {
     }
 
     // The table: the cached list at once, then a word on what discovery found.
-    CliResult table = RunCli(CliPath(), L"list --quiet --cache-dir \"" + m_cache.Path() + L"\"");
+    CliResult table = RunCli(CliPath(), L"list --quiet --timeout 30 --cache-dir \"" + m_cache.Path() + L"\"");
     EXPECT_EQ(table.exitCode, 0u) << table.err;
     EXPECT_NE(table.out.find("ID  NAME"), std::string::npos) << table.out;
     EXPECT_NE(table.out.find("7-Zip 23.01 (x64)"), std::string::npos);
