@@ -4,6 +4,7 @@
 #include "ExecutetTime.h"
 #include "KxLog.h"
 #include "KxUninstMgr.h"
+#include "ListCache.h"
 #include "PowerSweepItem.h"
 #include "ScopedHandle.h"
 #include "SoftItem.h"
@@ -22,8 +23,7 @@ void CKxUninstMgr::TaskFree() {
     KXLOG(1, L"Begin");
     m_bInited = FALSE;
 
-    // >>> Cache save of the uninstallable list goes here (GetDataVersion(4), then DumpToDisk(0x20, version,
-    // CacheFilePath(0x20))), skipped without a data component. Not wired yet: nothing is called.
+    SaveSoftListCache(*this);
 
     KXLOG(0, L"step.1 删除任务队列");
     {
