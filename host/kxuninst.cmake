@@ -4,12 +4,6 @@ set(KX_CLI_ITEM_SOURCES
   ${CMAKE_SOURCE_DIR}/items/Serializer.cpp
   ${CMAKE_SOURCE_DIR}/items/SoftItem.cpp
   ${CMAKE_SOURCE_DIR}/items/CategoryItem.cpp)
-foreach(f ${KX_CLI_ITEM_SOURCES})
-  if(NOT EXISTS ${f})
-    message(STATUS "kxuninst.exe is not built: ${f} is missing")
-    return()
-  endif()
-endforeach()
 
 # The CLI's own code, shared with its tests.
 add_library(kxuninst_cli STATIC

@@ -1,7 +1,4 @@
 # kxuninst.exe on its own: arguments, views, and a folder without the component.
-if(NOT TARGET kxuninst_cli)
-  return()
-endif()
 kx_add_test(NAME host_cli
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/CliTest.cpp ${CMAKE_CURRENT_LIST_DIR}/CliRun.cpp
           ${CMAKE_CURRENT_LIST_DIR}/JsonCheck.cpp
