@@ -87,6 +87,8 @@ HRESULT CKxDataMgr::Uninit() {
     m_bInited = false;
     m_bLoaded = false;
     m_rules = KxRuleSet();
+    m_early = KxRuleSet();
+    m_bEarly = false;
     m_mapListener.clear();
     return S_OK;
 }
@@ -236,13 +238,25 @@ const KxSoftware* CKxDataMgr::FindById(UINT nId) const {
 
 // ---- ids, states, version ---------------------------------------------------------------------------------
 
+// The ids and the version are facts of the file: a caller that asks before the loader is done (the component
+// checks its list cache against the version and gives cached items their ids right after requesting the
+// rules) gets them from the file at once, the same answers the loaded rules will give.
+const KxRuleSet& CKxDataMgr::LookupRules() {
+    if (m_bLoaded) return m_rules;
+    if (!m_bEarly) {
+        m_early = ReadRules(RulesPath());
+        m_bEarly = true;
+    }
+    return m_early;
+}
+
 HRESULT CKxDataMgr::GetSoftId(BSTR bstrSoftId, UINT* pnSoftId) {
     if (!pnSoftId) return E_POINTER;
     if (!bstrSoftId || !*bstrSoftId) return E_INVALIDARG;
     std::wstring key(bstrSoftId);
     {
         kx::CritSecLock lock(m_cs);
-        for (const auto& s : m_rules.soft)
+        for (const auto& s : LookupRules().soft)
             if (s->rule.SoftId == key) {
                 *pnSoftId = s->rule.Id;
                 return S_OK;
@@ -317,8 +331,7 @@ HRESULT CKxDataMgr::GetDataVersion(UINT nType, UINT* pnVersion) {
     if (!pnVersion) return E_POINTER;
     if (!IsRuleType(nType)) return E_INVALIDARG;
     kx::CritSecLock lock(m_cs);
-    if (!m_bLoaded) return E_PENDING;
-    *pnVersion = m_rules.nVersion;
+    *pnVersion = LookupRules().nVersion;
     return S_OK;
 }
 

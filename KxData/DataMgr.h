@@ -65,6 +65,7 @@ private:
     void PostToListeners(UINT nType, UINT nAction, LPARAM lParam);  // caller holds m_cs
     std::wstring RulesPath() const;
     const KxSoftware* FindById(UINT nId) const;  // caller holds m_cs
+    const KxRuleSet& LookupRules();               // caller holds m_cs
 
     LONG m_cRef = 1;
     CRITICAL_SECTION m_cs;
@@ -74,6 +75,9 @@ private:
     HANDLE m_hReload = nullptr;  // auto reset; set by ReloadData
     HANDLE m_hThread = nullptr;
     KxRuleSet m_rules;
+    // The file as read by a caller that came before the loader was done (ids and version only).
+    KxRuleSet m_early;
+    bool m_bEarly = false;
     std::map<UINT, State> m_mapState;
     std::map<HWND, UINT> m_mapListener;  // window -> type mask
 };

@@ -5,5 +5,4 @@ add_executable(discovery_bench ${CMAKE_CURRENT_LIST_DIR}/DiscoveryBench.cpp)
 set_target_properties(discovery_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${kx_bench_dir}")
 target_link_libraries(discovery_bench PRIVATE kxuninst_core)
 target_link_options(discovery_bench PRIVATE -municode)
-add_custom_command(TARGET discovery_bench POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:kxxlog> $<TARGET_FILE:Ferro80U> "${kx_bench_dir}/")
+kx_copy_dlls(discovery_bench "${kx_bench_dir}" kxxlog Ferro80U)

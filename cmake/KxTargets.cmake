@@ -1,3 +1,16 @@
+# kx_copy_dlls(<target> <dir> <dll targets...>): keeps copies of the DLLs beside <target>. The copies are
+# refreshed on every build, not only when <target> relinks: a rebuilt DLL must never leave a stale copy.
+function(kx_copy_dlls target dir)
+  set(copies)
+  foreach(dll ${ARGN})
+    list(APPEND copies $<TARGET_FILE:${dll}>)
+  endforeach()
+  add_custom_target(${target}_dlls ALL
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${copies} "${dir}/"
+    DEPENDS ${ARGN})
+  add_dependencies(${target} ${target}_dlls)
+endfunction()
+
 # kx_add_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [DLLS <dll targets...>] [TIMEOUT <s>])
 #
 # Every test binary lives in a folder of its own that looks like an install: the component finds its log
@@ -17,11 +30,7 @@ function(kx_add_test)
   if(("kxuninst_core" IN_LIST T_LIBS OR "KxUninst" IN_LIST T_DLLS) AND NOT "Ferro80U" IN_LIST T_DLLS)
     list(APPEND T_DLLS Ferro80U)
   endif()
-  foreach(dll kxxlog ${T_DLLS})
-    add_custom_command(TARGET ${T_NAME} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${dll}> "${dir}/")
-    add_dependencies(${T_NAME} ${dll})
-  endforeach()
+  kx_copy_dlls(${T_NAME} "${dir}" kxxlog ${T_DLLS})
   add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY "${dir}")
   set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT})
 endfunction()

@@ -23,8 +23,6 @@
 namespace {
 
 const UINT kHeaderSize = 12;
-const DWORD kVersionWaitMs = 5000;
-const DWORD kVersionPollMs = 10;
 
 using BstrPtr = std::unique_ptr<OLECHAR, void(WINAPI*)(BSTR)>;
 
@@ -81,18 +79,6 @@ HRESULT ReadCacheFile(CKxListMgr& mgr, HANDLE hFile, UINT nType, UINT nVersion, 
     CSerializer reader(payload.get(), nLength);
     payload.reset();
     return mgr._LoadFromDisk(nType, reader) ? S_OK : E_FAIL;
-}
-
-// The rules version the cache must carry. A data component still reading its rules cannot tell it yet; the
-// cache is read right after the rules are requested, so wait for the answer (bounded, ended by the stop
-// event) rather than discard a good cache as another version.
-void WaitForRuleVersion(CKxUninstMgr& mgr, UINT& nVersion) {
-    const DWORD dwLimit = GetTickCount() + kVersionWaitMs;
-    while (FAILED(mgr.m_pDataMgr->GetDataVersion(DATA_UNINSTALL_RULE, &nVersion))) {
-        if (static_cast<LONG>(GetTickCount() - dwLimit) >= 0) return;
-        if (mgr.m_hStopEvent && WaitForSingleObject(mgr.m_hStopEvent, kVersionPollMs) == WAIT_OBJECT_0) return;
-        if (!mgr.m_hStopEvent) Sleep(kVersionPollMs);
-    }
 }
 
 }  // namespace
@@ -179,11 +165,11 @@ std::wstring CKxUninstMgr::CacheFilePath(UINT nType) const {
 void CKxUninstMgr::TaskLoadCache() {
     KXLOG(1, L"Begin");
     KXLOG(1, L"step.1 加载Cache");
-    UINT nVersion = 0;
-    if (m_pDataMgr) WaitForRuleVersion(*this, nVersion);
     kx::CritSecLock lock(m_csList);
 
     BstrPtr path = MakeBstr(CacheFilePath(LIST_SOFT));
+    UINT nVersion = 0;
+    if (m_pDataMgr) m_pDataMgr->GetDataVersion(DATA_UNINSTALL_RULE, &nVersion);
     LoadFromDisk(LIST_SOFT, nVersion, path.get());
 
     KXLOG(1, L"step.2 分析Cache");
@@ -214,9 +200,7 @@ void CKxUninstMgr::TaskLoadCache() {
 void SaveSoftListCache(CKxUninstMgr& mgr) {
     if (!mgr.m_pDataMgr) return;
     UINT nVersion = 0;
-    // Written under an unknown version, the file would only be rejected at the next start; the one on disk
-    // is kept instead.
-    if (FAILED(mgr.m_pDataMgr->GetDataVersion(DATA_UNINSTALL_RULE, &nVersion))) return;
+    mgr.m_pDataMgr->GetDataVersion(DATA_UNINSTALL_RULE, &nVersion);
     BstrPtr path = MakeBstr(mgr.CacheFilePath(LIST_SOFT));
     mgr.DumpToDisk(LIST_SOFT, nVersion, path.get());
 }

@@ -273,6 +273,10 @@ TEST_F(KxData, UninitWhileLoadingStopsTheThreadAndPostsNothing) {
         dll.List()->AddListener(wnd.Handle(), DATA_UNINSTALL_RULE);
         ASSERT_EQ(dll.Mgr()->LoadData(DATA_UNINSTALL_RULE), S_OK);
         EXPECT_EQ(dll.Mgr()->LoadData(DATA_UNINSTALL_RULE), S_OK);  // still one loader
+        // The version is answered while the loader still waits: the list cache is checked against it then.
+        UINT nVersion = 0;
+        EXPECT_EQ(dll.Mgr()->GetDataVersion(DATA_UNINSTALL_RULE, &nVersion), S_OK);
+        EXPECT_EQ(nVersion, 7u);
         EXPECT_EQ(ThreadCount(), before + 1);
         DWORD start = GetTickCount();
         EXPECT_EQ(dll.Mgr()->Uninit(), S_OK);

@@ -289,36 +289,6 @@ TEST_F(CacheLoadTaskTest, HostWindowsHearCategoriesThenTheSoftList) {
     real->Release();
 }
 
-TEST_F(CacheLoadTaskTest, DataComponentStillReadingItsRulesIsWaitedFor) {
-    RecordingMgr m;
-    FillThree(m);
-    kxtest::WriteFileBytes(path, CacheBytes(4, 0x20, Bytes(*m.m_vecSoft[0])));
-    TestDataMgr data;
-    data.version = 4;
-    data.pendingVersionCalls = 5;
-    mgr.m_pDataMgr = &data;
-    mgr.TaskLoadCache();
-    mgr.m_pDataMgr = nullptr;
-    EXPECT_EQ(data.versionCalls, 6);
-    ASSERT_EQ(mgr.m_vecSoft.size(), 1u);
-    EXPECT_TRUE(kxtest::PathExists(path));
-}
-
-TEST_F(CacheLoadTaskTest, StopEventEndsTheWaitForTheVersion) {
-    kxtest::WriteFileBytes(path, CacheBytes(4, 0x20, ""));
-    TestDataMgr data;
-    data.version = 4;
-    data.pendingVersionCalls = 1000000;
-    mgr.m_pDataMgr = &data;
-    mgr.m_hStopEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    CaptureStdout([&] { mgr.TaskLoadCache(); });
-    CloseHandle(mgr.m_hStopEvent);
-    mgr.m_hStopEvent = nullptr;
-    mgr.m_pDataMgr = nullptr;
-    EXPECT_EQ(data.versionCalls, 1);
-    EXPECT_FALSE(kxtest::PathExists(path)) << "an unknown version is not this cache's";
-}
-
 TEST_F(CacheLoadTaskTest, ItemsWhoseKeyLostItsDisplayNameAreDropped) {
     RecordingMgr m;
     FillThree(m);
@@ -355,12 +325,4 @@ TEST_F(ListCacheTest, SaveUsesTheRuleDataVersionAndNeedsTheDataComponent) {
     mgr.m_pDataMgr = nullptr;
     EXPECT_EQ(kxtest::ReadFileBytes(path), CacheBytes(9, 0x20, ThreePayload()));
 
-    // A version the data component cannot tell yet keeps the file on disk as it was.
-    TestDataMgr loading;
-    loading.pendingVersionCalls = 1;
-    mgr.m_pDataMgr = &loading;
-    mgr.ClearLists();
-    SaveSoftListCache(mgr);
-    mgr.m_pDataMgr = nullptr;
-    EXPECT_EQ(kxtest::ReadFileBytes(path), CacheBytes(9, 0x20, ThreePayload()));
 }

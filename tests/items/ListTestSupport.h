@@ -64,7 +64,6 @@ public:
     std::map<std::wstring, UINT> ids;        // SoftId -> id
     std::map<UINT, CSoftInfoItem> infos;     // id -> information record
     UINT version = 0;
-    int pendingVersionCalls = 0;  // GetDataVersion answers E_PENDING this many times first
     int versionCalls = 0;
 
 private:
