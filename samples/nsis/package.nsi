@@ -1,0 +1,72 @@
+; One NSIS package of the sample machine. The package's own facts come from ${PKG}.nsh:
+;   NAME (display name), KEY (Uninstall subkey), VERSION, PUBLISHER, EXE (the installed program),
+;   PER_USER (defined: installed for the current user under HKCU), SHORTCUT (defined: a Start-menu shortcut),
+;   ICON (defined: the program carries an icon that DisplayIcon names), INSTALL_DATE (optional).
+; Built with: makensis -INPUTCHARSET UTF8 -DPKG=<name> -DBUILD=<folder with the programs> -DOUT=<installer>
+Unicode true
+Target amd64-unicode
+!include "${PKG}.nsh"
+
+Name "${NAME}"
+OutFile "${OUT}"
+SetCompressor /SOLID lzma
+ShowInstDetails nevershow
+
+!ifdef PER_USER
+  !define HIVE HKCU
+  RequestExecutionLevel user
+  InstallDir "$LOCALAPPDATA\Programs\${KEY}"
+!else
+  !define HIVE HKLM
+  RequestExecutionLevel admin
+  InstallDir "$PROGRAMFILES64\${KEY}"
+!endif
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${KEY}"
+
+Section "Install"
+  !ifdef PER_USER
+    SetShellVarContext current
+  !else
+    SetShellVarContext all
+  !endif
+  SetOutPath "$INSTDIR"
+  File "/oname=${EXE}" "${BUILD}\${PKG}.exe"
+  File "/oname=readme.txt" "${BUILD}\readme.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  WriteRegStr ${HIVE} "${UNINST_KEY}" "DisplayName" "${NAME}"
+  WriteRegStr ${HIVE} "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr ${HIVE} "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
+  WriteRegStr ${HIVE} "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr ${HIVE} "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr ${HIVE} "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD ${HIVE} "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD ${HIVE} "${UNINST_KEY}" "NoRepair" 1
+  !ifdef ICON
+    WriteRegStr ${HIVE} "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\${EXE},0"
+  !endif
+  !ifdef INSTALL_DATE
+    WriteRegStr ${HIVE} "${UNINST_KEY}" "InstallDate" "${INSTALL_DATE}"
+  !endif
+  !ifdef SHORTCUT
+    CreateDirectory "$SMPROGRAMS\${NAME}"
+    CreateShortcut "$SMPROGRAMS\${NAME}\${NAME}.lnk" "$INSTDIR\${EXE}"
+  !endif
+SectionEnd
+
+Section "Uninstall"
+  !ifdef PER_USER
+    SetShellVarContext current
+  !else
+    SetShellVarContext all
+  !endif
+  !ifdef SHORTCUT
+    Delete "$SMPROGRAMS\${NAME}\${NAME}.lnk"
+    RMDir "$SMPROGRAMS\${NAME}"
+  !endif
+  Delete "$INSTDIR\${EXE}"
+  Delete "$INSTDIR\readme.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  DeleteRegKey ${HIVE} "${UNINST_KEY}"
+SectionEnd

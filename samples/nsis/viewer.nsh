@@ -1,0 +1,6 @@
+; A plain machine-wide package: no icon, no shortcut, no install date.
+!define NAME "KxSample Image Viewer"
+!define KEY "KxSampleViewer"
+!define VERSION "0.9.4"
+!define PUBLISHER "KxSample"
+!define EXE "KxViewer.exe"
