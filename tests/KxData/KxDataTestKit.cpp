@@ -1,5 +1,7 @@
 #include "KxDataTestKit.h"
 
+#include "KxUninstMgr.h"
+
 #include <tlhelp32.h>
 
 #include "kxtest/HostLayout.h"
@@ -111,3 +113,13 @@ size_t ThreadCount() {
 }
 
 }  // namespace kxdatatest
+
+void kxdatatest::ReleaseDataComponent(CKxUninstMgr& mgr) {
+    if (mgr.m_pDataMgr) {
+        mgr.m_pDataMgr->Uninit();
+        mgr.m_pDataMgr->Release();
+        mgr.m_pDataMgr = nullptr;
+    }
+    if (mgr.m_hDll) FreeLibrary(mgr.m_hDll);
+    mgr.m_hDll = nullptr;
+}

@@ -9,6 +9,8 @@
 
 #include "KxUninstIf.h"
 
+class CKxUninstMgr;
+
 namespace kxdatatest {
 
 // Rules text with version and the given number of software lines, ids 5000 + i, SoftId "soft<i>", category
@@ -69,5 +71,9 @@ bool PumpUntil(Pred pred, DWORD dwMs) {
 }
 
 size_t ThreadCount();
+
+// Releases what tasks called straight from a test thread left loaded in the object: the data component's
+// object and library (the exit task would have done it on the worker).
+void ReleaseDataComponent(CKxUninstMgr& mgr);
 
 }  // namespace kxdatatest

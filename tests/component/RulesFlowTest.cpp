@@ -40,13 +40,7 @@ protected:
     void TearDown() override {
         m_p->Uninit();
         // Tasks called straight from the test thread leave the data component to the test.
-        if (m_p->m_pDataMgr) {
-            m_p->m_pDataMgr->Uninit();
-            m_p->m_pDataMgr->Release();
-            m_p->m_pDataMgr = nullptr;
-        }
-        if (m_p->m_hDll) FreeLibrary(m_p->m_hDll);
-        m_p->m_hDll = nullptr;
+        ReleaseDataComponent(*m_p);
         m_p->Release();
         SetEnvironmentVariableW(L"KXDATA_RULES", nullptr);
         SetEnvironmentVariableW(L"KXDATA_LOAD_DELAY", nullptr);

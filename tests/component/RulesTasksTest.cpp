@@ -62,13 +62,7 @@ protected:
 
     void TearDown() override {
         m_p->TaskClearRules();
-        if (m_p->m_pDataMgr) {
-            m_p->m_pDataMgr->Uninit();
-            m_p->m_pDataMgr->Release();
-            m_p->m_pDataMgr = nullptr;
-        }
-        if (m_p->m_hDll) FreeLibrary(m_p->m_hDll);
-        m_p->m_hDll = nullptr;
+        ReleaseDataComponent(*m_p);
         if (m_p->m_hStopEvent && m_bOwnStop) CloseHandle(m_p->m_hStopEvent);
         m_p->m_hStopEvent = nullptr;
         m_p->Release();
