@@ -1,52 +1,140 @@
 #include "RegKey.h"
 
+#include <shlwapi.h>
+
 #include <cwchar>
+#include <vector>
 
 namespace kx {
 
-bool CRegKey::Open(HKEY hRoot, const std::wstring& strPath, REGSAM samView) {
-    m_hKey.reset();
-    HKEY hKey = nullptr;
-    if (RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ | samView, &hKey) != ERROR_SUCCESS) return false;
-    m_hKey.reset(hKey);
+namespace {
+
+struct RootName {
+    HKEY hKey;
+    const wchar_t* pszName;
+    const wchar_t* pszAlias;
+};
+const RootName kRootNames[] = {{HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", L"HKLM"},
+                               {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", L"HKCU"},
+                               {HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT", L"HKCR"},
+                               {HKEY_USERS, L"HKEY_USERS", L"HKU"}};
+
+// The text of cb bytes of string data, up to the first NUL; an odd last byte is dropped.
+std::wstring TextOf(const wchar_t* pData, DWORD cb, DWORD cchRoom) {
+    DWORD cch = cb / sizeof(wchar_t);
+    if (cch > cchRoom) cch = cchRoom;
+    return std::wstring(pData, wcsnlen(pData, cch));
+}
+
+bool IsStringType(DWORD dwType) { return dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == REG_MULTI_SZ; }
+
+}  // namespace
+
+std::wstring RootKeyName(HKEY hRoot) {
+    for (const RootName& root : kRootNames)
+        if (root.hKey == hRoot) return root.pszName;
+    return std::wstring();
+}
+
+HKEY RootKeyFromName(const std::wstring& strName) {
+    for (const RootName& root : kRootNames)
+        if (strName == root.pszName) return root.hKey;
+    return nullptr;
+}
+
+HKEY RootKeyFromAlias(const std::wstring& strName) {
+    for (const RootName& root : kRootNames)
+        if (strName == root.pszAlias) return root.hKey;
+    return RootKeyFromName(strName);
+}
+
+bool SplitKeyText(const std::wstring& strText, HKEY& hRoot, std::wstring& strPath) {
+    size_t slash = strText.find(L'\\');
+    if (slash == std::wstring::npos || slash + 1 >= strText.size()) return false;
+    HKEY hFound = RootKeyFromName(strText.substr(0, slash));
+    if (!hFound) return false;
+    hRoot = hFound;
+    strPath = strText.substr(slash + 1);
     return true;
 }
 
+bool CRegKey::Open(HKEY hRoot, const std::wstring& strPath, REGSAM samView) {
+    m_hKey.reset();
+    return RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ | samView, m_hKey.put()) == ERROR_SUCCESS;
+}
+
 DWORD CRegKey::SubKeyCount() const {
-    DWORD nSubKeys = 0;
-    if (!IsOpen() || RegQueryInfoKeyW(m_hKey.get(), nullptr, nullptr, nullptr, &nSubKeys, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    DWORD n = 0;
+    if (!IsOpen() || RegQueryInfoKeyW(m_hKey.get(), nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return 0;
-    return nSubKeys;
+    return n;
+}
+
+DWORD CRegKey::ValueCount() const {
+    DWORD n = 0;
+    if (!IsOpen() || RegQueryInfoKeyW(m_hKey.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &n,
+                                      nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return 0;
+    return n;
 }
 
 std::wstring RegReadSubKeyName(HKEY hKey, DWORD nIndex) {
-    wchar_t szName[CRegKey::kTextChars + 1] = {};
-    DWORD cch = CRegKey::kTextChars;
+    wchar_t szName[CRegKey::kNameChars + 1] = {};
+    DWORD cch = CRegKey::kNameChars;
     if (RegEnumKeyExW(hKey, nIndex, szName, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return std::wstring();
-    return std::wstring(szName, wcsnlen(szName, cch < CRegKey::kTextChars ? cch : CRegKey::kTextChars));
+    return std::wstring(szName, wcsnlen(szName, cch < CRegKey::kNameChars ? cch : CRegKey::kNameChars));
 }
 
 std::wstring RegReadString(HKEY hKey, const wchar_t* pszName) {
-    // One spare character so the cut below never reads past what the call may have written.
-    wchar_t szText[CRegKey::kTextChars + 1] = {};
-    DWORD dwType = REG_SZ;
-    DWORD cb = CRegKey::kTextChars * sizeof(wchar_t);
-    if (RegQueryValueExW(hKey, pszName, nullptr, &dwType, reinterpret_cast<BYTE*>(szText), &cb) !=
-        ERROR_SUCCESS)
+    // One spare character so the cut never reads past what the call may have written.
+    wchar_t szText[CRegKey::kNameChars + 1] = {};
+    DWORD cb = CRegKey::kNameChars * sizeof(wchar_t);
+    if (RegQueryValueExW(hKey, pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(szText), &cb) != ERROR_SUCCESS)
         return std::wstring();
-    DWORD cch = cb / sizeof(wchar_t);
-    if (cch > CRegKey::kTextChars) cch = CRegKey::kTextChars;
-    return std::wstring(szText, wcsnlen(szText, cch));
+    return TextOf(szText, cb, CRegKey::kNameChars);
 }
 
 std::wstring CRegKey::SubKeyName(DWORD nIndex) const {
     return IsOpen() ? RegReadSubKeyName(m_hKey.get(), nIndex) : std::wstring();
 }
 
+bool CRegKey::ValueAt(DWORD nIndex, RegValueText& value) const {
+    if (!IsOpen()) return false;
+    wchar_t szName[kNameChars + 1] = {};
+    DWORD cchName = kNameChars;
+    wchar_t szData[kDataBytes / sizeof(wchar_t) + 1] = {};
+    DWORD cbData = kDataBytes;
+    DWORD dwType = REG_NONE;
+    if (RegEnumValueW(m_hKey.get(), nIndex, szName, &cchName, nullptr, &dwType, reinterpret_cast<BYTE*>(szData),
+                      &cbData) != ERROR_SUCCESS)
+        return false;
+    value.strName.assign(szName, wcsnlen(szName, cchName < kNameChars ? cchName : kNameChars));
+    value.dwType = dwType;
+    if (IsStringType(dwType))
+        value.strData = TextOf(szData, cbData, kDataBytes / sizeof(wchar_t));
+    else
+        value.strData.clear();
+    return true;
+}
+
 std::wstring CRegKey::String(const wchar_t* pszName) const {
     return IsOpen() ? RegReadString(m_hKey.get(), pszName) : std::wstring();
+}
+
+std::wstring CRegKey::WholeString(const wchar_t* pszName) const {
+    if (!IsOpen()) return std::wstring();
+    std::vector<wchar_t> buffer(kNameChars + 1);
+    for (;;) {
+        DWORD cb = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+        LONG err = RegQueryValueExW(m_hKey.get(), pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &cb);
+        if (err == ERROR_SUCCESS) return TextOf(buffer.data(), cb, static_cast<DWORD>(buffer.size() - 1));
+        // The size asked for may change between two calls; grow at least by half each round.
+        if (err != ERROR_MORE_DATA) return std::wstring();
+        size_t cchNeeded = cb / sizeof(wchar_t) + 2;
+        buffer.assign(cchNeeded > buffer.size() * 3 / 2 ? cchNeeded : buffer.size() * 3 / 2, L'\0');
+    }
 }
 
 DWORD CRegKey::Dword(const wchar_t* pszName, DWORD dwPreset) const {
@@ -64,6 +152,12 @@ bool CRegKey::Bytes(const wchar_t* pszName, void* pData, DWORD cbSize) const {
     DWORD cb = cbSize;
     return RegQueryValueExW(m_hKey.get(), pszName, nullptr, nullptr, static_cast<BYTE*>(pData), &cb) ==
            ERROR_SUCCESS;
+}
+
+LSTATUS DeleteKeyTree(HKEY hRoot, const std::wstring& strPath) { return SHDeleteKeyW(hRoot, strPath.c_str()); }
+
+LSTATUS DeleteValue(HKEY hRoot, const std::wstring& strPath, const std::wstring& strName) {
+    return SHDeleteValueW(hRoot, strPath.c_str(), strName.c_str());
 }
 
 }  // namespace kx

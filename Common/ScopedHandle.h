@@ -3,6 +3,9 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
+
+#include <string>
 #include <utility>
 
 namespace kx {
@@ -87,10 +90,25 @@ private:
 using unique_hfile = unique_invalid_handle<CloseHandleFn>;
 using unique_hfind = unique_invalid_handle<FindCloseFn>;
 
+// Owns a critical section: initialised by the constructor, deleted by the destructor. Neither takes it, so an
+// owner whose lock a terminated thread still holds can be destroyed.
+class critical_section {
+public:
+    critical_section() { InitializeCriticalSection(&m_cs); }
+    ~critical_section() { DeleteCriticalSection(&m_cs); }
+    critical_section(const critical_section&) = delete;
+    critical_section& operator=(const critical_section&) = delete;
+    CRITICAL_SECTION& get() { return m_cs; }
+
+private:
+    CRITICAL_SECTION m_cs;
+};
+
 // Holds a critical section from construction to destruction.
 class CritSecLock {
 public:
     explicit CritSecLock(CRITICAL_SECTION& cs) : m_cs(&cs) { EnterCriticalSection(m_cs); }
+    explicit CritSecLock(critical_section& cs) : CritSecLock(cs.get()) {}
     ~CritSecLock() { unlock(); }
     CritSecLock(const CritSecLock&) = delete;
     CritSecLock& operator=(const CritSecLock&) = delete;
@@ -111,25 +129,44 @@ class com_ptr {
 public:
     com_ptr() = default;
     ~com_ptr() { reset(); }
-    com_ptr(const com_ptr&) = delete;
-    com_ptr& operator=(const com_ptr&) = delete;
+    com_ptr(const com_ptr& o) : m_p(o.m_p) {
+        if (m_p) m_p->AddRef();
+    }
+    com_ptr& operator=(const com_ptr& o) {
+        if (this != &o) {
+            if (o.m_p) o.m_p->AddRef();
+            reset(o.m_p);
+        }
+        return *this;
+    }
     com_ptr(com_ptr&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
+    com_ptr& operator=(com_ptr&& o) noexcept {
+        if (this != &o) reset(o.detach());
+        return *this;
+    }
     T* get() const { return m_p; }
     T* operator->() const { return m_p; }
     explicit operator bool() const { return m_p != nullptr; }
     T** put() { reset(); return &m_p; }
     void** put_void() { return reinterpret_cast<void**>(put()); }
-    void reset() {
-        if (m_p) {
-            T* p = m_p;
-            m_p = nullptr;
-            p->Release();
-        }
+    // Takes over a reference the caller owns.
+    void reset(T* p = nullptr) {
+        T* old = m_p;
+        m_p = p;
+        if (old) old->Release();
     }
     [[nodiscard]] T* detach() { T* p = m_p; m_p = nullptr; return p; }
 
 private:
     T* m_p = nullptr;
 };
+
+// Owns a BSTR.
+struct SysFreeStringFn { void operator()(BSTR b) const { SysFreeString(b); } };
+using unique_bstr = unique_any<BSTR, nullptr, SysFreeStringFn>;
+// A BSTR copy of the text (embedded NULs kept); invalid when it cannot be allocated.
+inline unique_bstr MakeBstr(const std::wstring& s) {
+    return unique_bstr(SysAllocStringLen(s.data(), static_cast<UINT>(s.size())));
+}
 
 }  // namespace kx

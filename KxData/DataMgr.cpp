@@ -3,12 +3,12 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "ErrorEdge.h"
 #include "ScopedHandle.h"
 #include "Serializer.h"
 
 namespace {
 
-constexpr DWORD kPollMs = 200;
 const wchar_t kRulesFileName[] = L"KxDataRules.txt";
 
 const HRESULT E_KX_NOT_FOUND = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
@@ -35,14 +35,17 @@ HRESULT CopyOut(CBaseItem& item, BYTE* pBuffer, UINT nBufferSize) {
 
 }  // namespace
 
-CKxDataMgr::CKxDataMgr() {
-    InitializeCriticalSection(&m_cs);
+CKxDataMgr::CKxDataMgr()
+    : m_loader([this](const KxRuleSet& fresh) {
+                   kx::CritSecLock lock(m_cs);
+                   return CompareRules(m_rules, fresh);
+               },
+               [this](KxRuleSet&& set, UINT nAction) { Publish(std::move(set), nAction); }) {
     KxDataObjectCreated();
 }
 
 CKxDataMgr::~CKxDataMgr() {
-    StopLoader();
-    DeleteCriticalSection(&m_cs);
+    m_loader.Stop();
     KxDataObjectDestroyed();
 }
 
@@ -72,17 +75,18 @@ ULONG CKxDataMgr::Release() {
 
 // ---- life cycle -------------------------------------------------------------------------------------------
 
-HRESULT CKxDataMgr::Init() {
+HRESULT CKxDataMgr::Init() try {
+    KxDataFaultPoint("Init");
+    if (!m_loader.Prepare()) return E_OUTOFMEMORY;
     kx::CritSecLock lock(m_cs);
-    if (!m_hStop) m_hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!m_hReload) m_hReload = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!m_hStop || !m_hReload) return E_OUTOFMEMORY;
     m_bInited = true;
     return S_OK;
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
-HRESULT CKxDataMgr::Uninit() {
-    StopLoader();
+HRESULT CKxDataMgr::Uninit() try {
+    m_loader.Stop();
     kx::CritSecLock lock(m_cs);
     m_bInited = false;
     m_bLoaded = false;
@@ -91,56 +95,29 @@ HRESULT CKxDataMgr::Uninit() {
     m_bEarly = false;
     m_mapListener.clear();
     return S_OK;
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
-// Joined without the lock: the thread takes it to publish.
-void CKxDataMgr::StopLoader() {
-    HANDLE hThread = nullptr;
-    {
-        kx::CritSecLock lock(m_cs);
-        hThread = m_hThread;
-        m_hThread = nullptr;
-        if (m_hStop) SetEvent(m_hStop);
-    }
-    if (hThread) {
-        WaitForSingleObject(hThread, INFINITE);
-        CloseHandle(hThread);
-    }
-    kx::CritSecLock lock(m_cs);
-    if (m_hStop) CloseHandle(m_hStop);
-    if (m_hReload) CloseHandle(m_hReload);
-    m_hStop = m_hReload = nullptr;
-}
-
-bool CKxDataMgr::StartLoader() {  // caller holds m_cs
-    if (m_hThread) return true;
-    ResetEvent(m_hStop);
-    m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
-    return m_hThread != nullptr;
-}
-
-HRESULT CKxDataMgr::LoadData(UINT nType) {
+HRESULT CKxDataMgr::LoadData(UINT nType) try {
     if (nType == DATA_SOFT_STATE) return S_OK;
     if (!IsRuleType(nType)) return E_INVALIDARG;
     kx::CritSecLock lock(m_cs);
     if (!m_bInited) return E_UNEXPECTED;
-    return StartLoader() ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+    return m_loader.Start(RulesPath()) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
 HRESULT CKxDataMgr::ReloadData(UINT nType) {
     if (!IsRuleType(nType)) return E_INVALIDARG;
     kx::CritSecLock lock(m_cs);
-    if (!m_bInited || !m_hThread) return E_UNEXPECTED;
-    SetEvent(m_hReload);
+    if (!m_bInited || !m_loader.IsRunning()) return E_UNEXPECTED;
+    m_loader.Reload();
     return S_OK;
 }
 
-// ---- the loader and watcher -------------------------------------------------------------------------------
-
-DWORD WINAPI CKxDataMgr::ThreadProc(void* pThis) {
-    static_cast<CKxDataMgr*>(pThis)->LoaderThread();
-    return 0;
-}
+// ---- the rules file ---------------------------------------------------------------------------------------
 
 std::wstring CKxDataMgr::RulesPath() const {
     std::wstring path = EnvText(L"KXDATA_RULES");
@@ -149,71 +126,6 @@ std::wstring CKxDataMgr::RulesPath() const {
     DWORD n = GetModuleFileNameW(KxDataModule(), szPath, MAX_PATH);
     std::wstring module(szPath, n < MAX_PATH ? n : 0);
     return module.substr(0, module.rfind(L'\\') + 1) + kRulesFileName;
-}
-
-namespace {
-
-struct FileStamp {
-    bool bExists = false;
-    FILETIME ftWrite = {};
-    ULONGLONG nSize = 0;
-    bool operator==(const FileStamp& o) const {
-        return bExists == o.bExists && nSize == o.nSize && CompareFileTime(&ftWrite, &o.ftWrite) == 0;
-    }
-};
-
-FileStamp Stamp(const std::wstring& path) {
-    FileStamp stamp;
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
-        stamp.bExists = true;
-        stamp.ftWrite = data.ftLastWriteTime;
-        stamp.nSize = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    }
-    return stamp;
-}
-
-// A missing file reads as no rules: the watcher picks the file up once it appears.
-KxRuleSet ReadRules(const std::wstring& path) {
-    std::string text;
-    if (!ReadFileText(path, text)) return KxRuleSet();
-    return ParseRules(text, KxDynamicSoftId);
-}
-
-}  // namespace
-
-void CKxDataMgr::LoaderThread() {
-    HANDLE hStop = nullptr;
-    HANDLE hReload = nullptr;
-    {
-        kx::CritSecLock lock(m_cs);
-        hStop = m_hStop;
-        hReload = m_hReload;
-    }
-    // A test hook: loading that takes a while, to exercise shutdown while the rules are still loading.
-    DWORD dwDelay = static_cast<DWORD>(wcstoul(EnvText(L"KXDATA_LOAD_DELAY").c_str(), nullptr, 10));
-    if (dwDelay && WaitForSingleObject(hStop, dwDelay) != WAIT_TIMEOUT) return;
-
-    const std::wstring path = RulesPath();
-    FileStamp stamp = Stamp(path);
-    Publish(ReadRules(path), ACT_LIST_READY);
-
-    HANDLE waits[] = {hStop, hReload};
-    for (;;) {
-        DWORD r = WaitForMultipleObjects(2, waits, FALSE, kPollMs);
-        if (r == WAIT_OBJECT_0 || r == WAIT_FAILED) return;
-        FileStamp now = Stamp(path);
-        if (r == WAIT_TIMEOUT && now == stamp) continue;
-        stamp = now;
-        KxRuleSet fresh = ReadRules(path);
-        KxRuleChange change;
-        {
-            kx::CritSecLock lock(m_cs);
-            change = CompareRules(m_rules, fresh);
-        }
-        if (change != KxRuleChange::None)
-            Publish(std::move(fresh), change == KxRuleChange::Appended ? ACT_ITEM_ADDED : ACT_ITEM_CHANGED);
-    }
 }
 
 void CKxDataMgr::Publish(KxRuleSet&& set, UINT nAction) {
@@ -250,7 +162,8 @@ const KxRuleSet& CKxDataMgr::LookupRules() {
     return m_early;
 }
 
-HRESULT CKxDataMgr::GetSoftId(BSTR bstrSoftId, UINT* pnSoftId) {
+HRESULT CKxDataMgr::GetSoftId(BSTR bstrSoftId, UINT* pnSoftId) try {
+    KxDataFaultPoint("GetSoftId");
     if (!pnSoftId) return E_POINTER;
     if (!bstrSoftId || !*bstrSoftId) return E_INVALIDARG;
     std::wstring key(bstrSoftId);
@@ -264,9 +177,11 @@ HRESULT CKxDataMgr::GetSoftId(BSTR bstrSoftId, UINT* pnSoftId) {
     }
     *pnSoftId = KxDynamicSoftId(key);
     return S_OK;
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
-HRESULT CKxDataMgr::GetSoftKey(UINT nSoftId, BSTR* pbstrSoftId) {
+HRESULT CKxDataMgr::GetSoftKey(UINT nSoftId, BSTR* pbstrSoftId) try {
     if (!pbstrSoftId) return E_POINTER;
     *pbstrSoftId = nullptr;
     std::wstring key;
@@ -277,6 +192,8 @@ HRESULT CKxDataMgr::GetSoftKey(UINT nSoftId, BSTR* pbstrSoftId) {
     if (key.empty()) return E_KX_NOT_FOUND;
     *pbstrSoftId = SysAllocStringLen(key.data(), static_cast<UINT>(key.size()));
     return *pbstrSoftId ? S_OK : E_OUTOFMEMORY;
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
 bool CKxDataMgr::IsTransitionAllowed(UINT nFrom, UINT nTo) {
@@ -297,7 +214,7 @@ bool CKxDataMgr::IsTransitionAllowed(UINT nFrom, UINT nTo) {
     }
 }
 
-HRESULT CKxDataMgr::GetSoftState(UINT nSoftId, KX_SOFT_STATE* pState) {
+HRESULT CKxDataMgr::GetSoftState(UINT nSoftId, KX_SOFT_STATE* pState) try {
     if (!pState) return E_POINTER;
     if (nSoftId == 0) return E_INVALIDARG;
     kx::CritSecLock lock(m_cs);
@@ -310,9 +227,11 @@ HRESULT CKxDataMgr::GetSoftState(UINT nSoftId, KX_SOFT_STATE* pState) {
         pState->nReserved[1] = it->second.nChanges;
     }
     return S_OK;
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
-HRESULT CKxDataMgr::SetSoftState(UINT nSoftId, UINT nState) {
+HRESULT CKxDataMgr::SetSoftState(UINT nSoftId, UINT nState) try {
     if (nSoftId == 0) return E_INVALIDARG;
     kx::CritSecLock lock(m_cs);
     State& s = m_mapState[nSoftId];
@@ -325,19 +244,23 @@ HRESULT CKxDataMgr::SetSoftState(UINT nSoftId, UINT nState) {
     ++s.nChanges;
     PostToListeners(DATA_SOFT_STATE, ACT_STATE_CHANGED, static_cast<LPARAM>(nSoftId));
     return S_OK;
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
-HRESULT CKxDataMgr::GetDataVersion(UINT nType, UINT* pnVersion) {
+HRESULT CKxDataMgr::GetDataVersion(UINT nType, UINT* pnVersion) try {
     if (!pnVersion) return E_POINTER;
     if (!IsRuleType(nType)) return E_INVALIDARG;
     kx::CritSecLock lock(m_cs);
     *pnVersion = LookupRules().nVersion;
     return S_OK;
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
 // ---- IKxListMgr -------------------------------------------------------------------------------------------
 
-HRESULT CKxDataMgr::GetItemByIndex(UINT nType, UINT nIndex, BYTE* pBuffer, UINT nBufferSize) {
+HRESULT CKxDataMgr::GetItemByIndex(UINT nType, UINT nIndex, BYTE* pBuffer, UINT nBufferSize) try {
     if (!pBuffer) return E_POINTER;
     if (!IsRuleType(nType)) return E_INVALIDARG;
     std::shared_ptr<const KxSoftware> soft;
@@ -349,9 +272,11 @@ HRESULT CKxDataMgr::GetItemByIndex(UINT nType, UINT nIndex, BYTE* pBuffer, UINT 
     KxSoftware copy(*soft);
     return nType == DATA_UNINSTALL_RULE ? CopyOut(copy.rule, pBuffer, nBufferSize)
                                         : CopyOut(copy.info, pBuffer, nBufferSize);
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
-HRESULT CKxDataMgr::GetItemById(UINT nType, UINT nId, BYTE* pBuffer, UINT nBufferSize) {
+HRESULT CKxDataMgr::GetItemById(UINT nType, UINT nId, BYTE* pBuffer, UINT nBufferSize) try {
     if (!pBuffer) return E_POINTER;
     if (!IsRuleType(nType)) return E_INVALIDARG;
     KxSoftware copy;
@@ -363,6 +288,8 @@ HRESULT CKxDataMgr::GetItemById(UINT nType, UINT nId, BYTE* pBuffer, UINT nBuffe
     }
     return nType == DATA_UNINSTALL_RULE ? CopyOut(copy.rule, pBuffer, nBufferSize)
                                         : CopyOut(copy.info, pBuffer, nBufferSize);
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
 HRESULT CKxDataMgr::GetSize(UINT nType, UINT* pnSize) {
@@ -391,11 +318,13 @@ HRESULT CKxDataMgr::IsLoaded(UINT nType, BOOL* pbLoaded) {
     return S_OK;
 }
 
-HRESULT CKxDataMgr::AddListener(HWND hWnd, UINT nTypeMask) {
+HRESULT CKxDataMgr::AddListener(HWND hWnd, UINT nTypeMask) try {
     if (!hWnd || !(nTypeMask & 0xFFFF)) return E_INVALIDARG;
     kx::CritSecLock lock(m_cs);
     m_mapListener[hWnd] |= nTypeMask & 0xFFFF;
     return S_OK;
+} catch (...) {
+    return kx::ResultOfCurrentException();
 }
 
 HRESULT CKxDataMgr::RemoveListener(HWND hWnd, UINT nTypeMask) {

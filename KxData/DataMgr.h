@@ -1,7 +1,7 @@
 // The data component's object: the rules and software-information records read from the rules file, the
 // uninstall states, and the windows that listen for them. One lock guards all of it, so both the host
-// thread and the component's worker may call at once. One thread of its own loads the file and then watches
-// it for changes until Uninit.
+// thread and the component's worker may call at once. The rules loader's thread reads the file and then
+// watches it for changes until Uninit, handing each version over under that lock.
 #pragma once
 
 #include <map>
@@ -9,6 +9,8 @@
 
 #include "KxUninstIf.h"
 #include "RulesFile.h"
+#include "RulesLoader.h"
+#include "ScopedHandle.h"
 
 class CKxDataMgr : public IKxDataMgr, public IKxListMgr {
 public:
@@ -57,10 +59,6 @@ private:
         UINT nChanges = 0;
     };
 
-    static DWORD WINAPI ThreadProc(void* pThis);
-    void LoaderThread();
-    bool StartLoader();
-    void StopLoader();
     void Publish(KxRuleSet&& set, UINT nAction);
     void PostToListeners(UINT nType, UINT nAction, LPARAM lParam);  // caller holds m_cs
     std::wstring RulesPath() const;
@@ -68,18 +66,17 @@ private:
     const KxRuleSet& LookupRules();               // caller holds m_cs
 
     LONG m_cRef = 1;
-    CRITICAL_SECTION m_cs;
+    kx::critical_section m_cs;
     bool m_bInited = false;
     bool m_bLoaded = false;
-    HANDLE m_hStop = nullptr;    // manual reset; set by Uninit
-    HANDLE m_hReload = nullptr;  // auto reset; set by ReloadData
-    HANDLE m_hThread = nullptr;
     KxRuleSet m_rules;
     // The file as read by a caller that came before the loader was done (ids and version only).
     KxRuleSet m_early;
     bool m_bEarly = false;
     std::map<UINT, State> m_mapState;
     std::map<HWND, UINT> m_mapListener;  // window -> type mask
+    // Last, so that it is stopped before anything its thread hands over to goes away.
+    CRulesLoader m_loader;
 };
 
 // Module bookkeeping for DllCanUnloadNow.
@@ -88,3 +85,6 @@ void KxDataObjectDestroyed();
 HMODULE KxDataModule();
 // The process-wide id of a SoftId the rules file gives no id; stable for the process.
 UINT KxDynamicSoftId(const std::wstring& strSoftId);
+// Test seam of the entry points: KXDATA_FAULT (read when the DLL is loaded) names an entry point that throws
+// an allocation failure, to show that nothing escapes.
+void KxDataFaultPoint(const char* pszEntry);

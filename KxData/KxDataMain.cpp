@@ -2,10 +2,13 @@
 #include <windows.h>
 #include <initguid.h>
 
+#include <cstring>
 #include <map>
+#include <new>
 
 #include "DataMgr.h"
 #include "KxUninstIf.h"
+#include "ErrorEdge.h"
 #include "ScopedHandle.h"
 
 namespace {
@@ -16,9 +19,12 @@ LONG g_cLocks = 0;    // IClassFactory::LockServer
 
 // Ids handed out for SoftIds the rules file gives none; far above the ids the file uses.
 constexpr UINT kFirstDynamicId = 0x00100000;
-CRITICAL_SECTION g_csIds;
+kx::critical_section* g_pcsIds = nullptr;
 std::map<std::wstring, UINT>* g_pIds = nullptr;
 UINT g_nNextId = kFirstDynamicId;
+
+// The entry point named by KXDATA_FAULT when the DLL was loaded; empty in a product run.
+char g_szFaultEntry[64] = {};
 
 class CKxDataFactory : public IClassFactory {
 public:
@@ -36,15 +42,16 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&g_cLocks)); }
     ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&g_cLocks)); }
 
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override {
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) override try {
         if (!ppv) return E_POINTER;
         *ppv = nullptr;
         if (pOuter) return CLASS_E_NOAGGREGATION;
-        CKxDataMgr* p = new (std::nothrow) CKxDataMgr();
-        if (!p) return E_OUTOFMEMORY;
-        HRESULT hr = p->QueryInterface(riid, ppv);
-        p->Release();  // the constructor's reference
-        return hr;
+        KxDataFaultPoint("CreateInstance");
+        kx::com_ptr<IKxDataMgr> p;
+        p.reset(new CKxDataMgr());  // takes over the constructor's reference
+        return p->QueryInterface(riid, ppv);
+    } catch (...) {
+        return kx::ResultOfCurrentException();
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override {
         if (fLock)
@@ -63,8 +70,12 @@ void KxDataObjectCreated() { InterlockedIncrement(&g_cObjects); }
 void KxDataObjectDestroyed() { InterlockedDecrement(&g_cObjects); }
 HMODULE KxDataModule() { return g_hModule; }
 
+void KxDataFaultPoint(const char* pszEntry) {
+    if (g_szFaultEntry[0] && strcmp(g_szFaultEntry, pszEntry) == 0) throw std::bad_alloc();
+}
+
 UINT KxDynamicSoftId(const std::wstring& strSoftId) {
-    kx::CritSecLock lock(g_csIds);
+    kx::CritSecLock lock(*g_pcsIds);
     auto it = g_pIds->find(strSoftId);
     if (it != g_pIds->end()) return it->second;
     UINT id = g_nNextId++;
@@ -76,14 +87,17 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pRese
     if (dwReason == DLL_PROCESS_ATTACH) {
         g_hModule = hInstance;
         DisableThreadLibraryCalls(hInstance);
-        InitializeCriticalSection(&g_csIds);
+        GetEnvironmentVariableA("KXDATA_FAULT", g_szFaultEntry, sizeof(g_szFaultEntry));
+        g_pcsIds = new (std::nothrow) kx::critical_section();
         g_pIds = new (std::nothrow) std::map<std::wstring, UINT>();
-        return g_pIds != nullptr;
+        return g_pcsIds && g_pIds;
     }
+    // At process exit other threads are gone mid-call: their locks and maps are left to the system.
     if (dwReason == DLL_PROCESS_DETACH && !pReserved) {
         delete g_pIds;
         g_pIds = nullptr;
-        DeleteCriticalSection(&g_csIds);
+        delete g_pcsIds;
+        g_pcsIds = nullptr;
     }
     return TRUE;
 }

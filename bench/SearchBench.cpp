@@ -71,14 +71,14 @@ double Now() {
 UINT PinyinPass(CKxUninstMgr& mgr, const std::wstring& query, std::vector<UINT>& ids) {
     const std::wstring lower = kx::LowerCase(query);
     UINT n = 0;
-    EnterCriticalSection(&mgr.m_csList);
+    EnterCriticalSection(&mgr.m_csList.get());
     for (const CSoftItem* p : mgr.m_vecSoft) {
         std::wstring name = p->Name, text = lower;
         int bMatch = 0;
         FERRO::MatchByPY(&name[0], &text[0], &bMatch);
         if (bMatch && n < ids.size()) ids[n++] = p->Id;
     }
-    LeaveCriticalSection(&mgr.m_csList);
+    LeaveCriticalSection(&mgr.m_csList.get());
     return n;
 }
 
@@ -96,10 +96,10 @@ UINT SearchByName(CKxUninstMgr& mgr, const std::wstring& query, std::vector<UINT
 UINT SubstringPass(CKxUninstMgr& mgr, const std::wstring& query, std::vector<UINT>& ids) {
     const std::wstring lower = kx::LowerCase(query);
     UINT n = 0;
-    EnterCriticalSection(&mgr.m_csList);
+    EnterCriticalSection(&mgr.m_csList.get());
     for (const CSoftItem* p : mgr.m_vecSoft)
         if (kx::ContainsNoCase(p->Name, lower) && n < ids.size()) ids[n++] = p->Id;
-    LeaveCriticalSection(&mgr.m_csList);
+    LeaveCriticalSection(&mgr.m_csList.get());
     return n;
 }
 

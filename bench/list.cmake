@@ -5,7 +5,7 @@ set(KX_LIST_BENCH_DIR "${CMAKE_BINARY_DIR}/bench/list")
 add_executable(list_bench list_bench.cpp)
 set_target_properties(list_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${KX_LIST_BENCH_DIR}")
 target_link_options(list_bench PRIVATE -municode)
-target_link_libraries(list_bench PRIVATE kxuninst_core)
+target_link_libraries(list_bench PRIVATE kx_component)
 kx_copy_dlls(list_bench "${KX_LIST_BENCH_DIR}" kxxlog KxData Ferro80U)
 # The shipped rules and categories, so that the list is joined as in a real install.
 if(EXISTS ${CMAKE_SOURCE_DIR}/conf/KxDataRules.txt)

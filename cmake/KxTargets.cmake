@@ -27,7 +27,7 @@ function(kx_add_test)
   set_target_properties(${T_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${dir}")
   target_link_libraries(${T_NAME} PRIVATE kxtest_support ${T_LIBS})
   # The component's code imports Ferro80U.DLL at load time.
-  if(("kxuninst_core" IN_LIST T_LIBS OR "KxUninst" IN_LIST T_DLLS) AND NOT "Ferro80U" IN_LIST T_DLLS)
+  if(("kx_component" IN_LIST T_LIBS OR "KxUninst" IN_LIST T_DLLS) AND NOT "Ferro80U" IN_LIST T_DLLS)
     list(APPEND T_DLLS Ferro80U)
   endif()
   kx_copy_dlls(${T_NAME} "${dir}" kxxlog ${T_DLLS})

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "KxUninstIf.h"
+#include "ScopedHandle.h"
 
 class CSerializer;
 
@@ -20,7 +21,7 @@ public:
     HRESULT STDMETHODCALLTYPE Notify(WPARAM wParam, LPARAM lParam) override;
     HRESULT STDMETHODCALLTYPE NotifyByType(UINT nType, WPARAM wParam, LPARAM lParam) override;
 
-    // Cache file (items/ListCache.cpp).
+    // Cache file (KxListMgr.cpp).
     HRESULT STDMETHODCALLTYPE DumpToDisk(UINT nType, UINT nVersion, BSTR bstrFile) override;
     HRESULT STDMETHODCALLTYPE LoadFromDisk(UINT nType, UINT nVersion, BSTR bstrFile) override;
 
@@ -32,5 +33,5 @@ public:
 protected:
     // Window handle (compared as an unsigned number) to the types it listens for, each at most once.
     std::map<HWND, std::vector<UINT>> m_mapListener;
-    CRITICAL_SECTION m_csListener;
+    kx::critical_section m_csListener;
 };

@@ -2,20 +2,29 @@
 #define KX_LOG_SOURCE ".\\KxUninst"
 #include <windows.h>
 
+#include "ErrorEdge.h"
 #include "KxUninstModule.h"
 #include "KxUninstStartup.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
-    if (dwReason == DLL_PROCESS_ATTACH) return KxUninstStartup(hInstance);
-    return TRUE;
+    try {
+        if (dwReason == DLL_PROCESS_ATTACH) return KxUninstStartup(hInstance);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 STDAPI DllCanUnloadNow() { return CKxUninstModule::Instance().CanUnloadNow(); }
 
-STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
+STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) try {
     return CKxUninstModule::Instance().GetClassObject(rclsid, riid, ppv);
-}
+} KX_CATCH_RETURN()
 
-STDAPI DllRegisterServer() { return CKxUninstModule::Instance().RegisterServer(); }
+STDAPI DllRegisterServer() try {
+    return CKxUninstModule::Instance().RegisterServer();
+} KX_CATCH_RETURN()
 
-STDAPI DllUnregisterServer() { return CKxUninstModule::Instance().UnregisterServer(); }
+STDAPI DllUnregisterServer() try {
+    return CKxUninstModule::Instance().UnregisterServer();
+} KX_CATCH_RETURN()

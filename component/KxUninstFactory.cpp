@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "ErrorEdge.h"
 #include "KxUninstMgr.h"
 #include "KxUninstModule.h"
 
@@ -25,7 +26,7 @@ ULONG CKxUninstFactory::AddRef() { return static_cast<ULONG>(CKxUninstModule::In
 
 ULONG CKxUninstFactory::Release() { return static_cast<ULONG>(CKxUninstModule::Instance().Unlock()) + 1; }
 
-HRESULT CKxUninstFactory::CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) {
+HRESULT CKxUninstFactory::CreateInstance(IUnknown* pOuter, REFIID riid, void** ppv) try {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     // An aggregated object can only be handed out as its own (inner) IUnknown.
@@ -37,7 +38,7 @@ HRESULT CKxUninstFactory::CreateInstance(IUnknown* pOuter, REFIID riid, void** p
     HRESULT hr = pInner->QueryInterface(riid, ppv);
     pInner->Release();  // the object goes away here if the interface was refused
     return hr;
-}
+} KX_CATCH_RETURN()
 
 HRESULT CKxUninstFactory::LockServer(BOOL bLock) {
     if (bLock)

@@ -9,56 +9,44 @@
 
 #include "CategoryItem.h"
 #include "CategoryTable.h"
+#include "ErrorEdge.h"
 #include "KxLog.h"
 #include "KxUninstModule.h"
 #include "MesWnd.h"
 #include "PowerSweepItem.h"
-#include "ScopedHandle.h"
 #include "SoftItem.h"
 #include "UninstallRuleItem.h"
 
 namespace {
-
 const DWORD kWorkerExitWaitMs = 2000;
-
-template <typename T>
-void DeleteAll(std::vector<T*>& list) {
-    for (T* p : list) delete p;
-    list.clear();
-}
-
-void CloseAndClear(HANDLE& h) {
-    if (h) CloseHandle(h);
-    h = nullptr;
-}
-
 }  // namespace
 
 // ---- construction ------------------------------------------------------------------------------------------
 
-CKxUninstMgr::CKxUninstMgr(IUnknown* pOuter) : m_pOuter(pOuter) {
-    InitializeCriticalSection(&m_csList);
-    InitializeCriticalSection(&m_csTask);
-    InitializeCriticalSection(&m_csSweep);
-    CKxUninstModule::Instance().Lock();
-}
+CKxUninstMgr::CKxUninstMgr(IUnknown* pOuter) : m_pOuter(pOuter) { CKxUninstModule::Instance().Lock(); }
 
-// Uninit must have run: the worker, the window and the events are not touched here. What a terminated worker
-// left behind is freed.
+// Uninit must have run. What a terminated worker left behind is freed here; no lock is taken, because a
+// terminated worker may still own one.
 CKxUninstMgr::~CKxUninstMgr() {
-    if (m_pDataMgr) {
-        m_pDataMgr->Release();
-        m_pDataMgr = nullptr;
-    }
     DeleteAll(m_vecTask);
     DeleteAll(m_vecRule);
     DeleteAll(m_vecSoft);
     DeleteAll(m_vecCategory);
     DeleteAll(m_vecSweep);
-    DeleteCriticalSection(&m_csList);
-    DeleteCriticalSection(&m_csTask);
-    DeleteCriticalSection(&m_csSweep);
     CKxUninstModule::Instance().Unlock();
+}
+
+kx::com_ptr<IKxDataMgr> CKxUninstMgr::DataMgrRef() {
+    kx::CritSecLock lock(m_csDataMgr);
+    return m_pDataMgr;
+}
+
+void CKxUninstMgr::SetDataMgr(kx::com_ptr<IKxDataMgr> pDataMgr) {
+    {
+        kx::CritSecLock lock(m_csDataMgr);
+        std::swap(m_pDataMgr, pDataMgr);
+    }
+    pDataMgr.reset();  // the old reference, released without the lock
 }
 
 // ---- IUnknown ------------------------------------------------------------------------------------------------
@@ -108,10 +96,11 @@ ULONG CKxUninstMgr::Release() { return m_pOuter ? m_pOuter->Release() : m_inner.
 
 // ---- IKxUninstMgr ----------------------------------------------------------------------------------------------
 
-HRESULT CKxUninstMgr::Init() {
+HRESULT CKxUninstMgr::Init() try {
+    kx::FaultPoint("CKxUninstMgr::Init");
     KXLOG(1, L"Begin");
     if (!m_pMesWnd) {
-        m_pMesWnd = new (std::nothrow) CMesWnd;
+        m_pMesWnd.reset(new (std::nothrow) CMesWnd);
         if (!m_pMesWnd) {
             KXLOG(0, L"!!!New Failed");
         } else {
@@ -124,25 +113,25 @@ HRESULT CKxUninstMgr::Init() {
         KXLOG(0, L"step.2 加载关心数据");
         LoadCategories(CategoryIniPath().c_str());
         KXLOG(0, L"step.3 创建工作线程");
-        m_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_hCancelEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        m_hActiveEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        m_hThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, this, 0, nullptr));
+        m_hStopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        m_hCancelEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        m_hActiveEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        m_hThread.reset(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ThreadProc, this, 0, nullptr)));
     }
     TaskPush(TASK_INIT, 0);
     KXLOG(1, L"End");
     return S_OK;
-}
+} KX_CATCH_RETURN()
 
-HRESULT CKxUninstMgr::Uninit() {
-    if (m_hCancelEvent) SetEvent(m_hCancelEvent);
-    if (m_hStopEvent) SetEvent(m_hStopEvent);
+HRESULT CKxUninstMgr::Uninit() try {
+    if (m_hCancelEvent) SetEvent(m_hCancelEvent.get());
+    if (m_hStopEvent) SetEvent(m_hStopEvent.get());
     TaskPush(TASK_EXIT, 0);
     KXLOG(0, L"step.1 关闭工作线程");
     if (m_hThread) {
-        if (WaitForSingleObject(m_hThread, kWorkerExitWaitMs) == WAIT_TIMEOUT)
-            TerminateThread(m_hThread, 0xFFFFFFFF);
-        CloseAndClear(m_hThread);
+        if (WaitForSingleObject(m_hThread.get(), kWorkerExitWaitMs) == WAIT_TIMEOUT)
+            TerminateThread(m_hThread.get(), 0xFFFFFFFF);
+        m_hThread.reset();
     }
     // No worker is left to take the exit request (none ran, or it was terminated): drop it, so that a later
     // Init starts a worker that does not stop at once.
@@ -158,17 +147,16 @@ HRESULT CKxUninstMgr::Uninit() {
     KXLOG(0, L"step.2 销毁消息总线");
     if (m_pMesWnd) {
         if (m_pMesWnd->m_hWnd) m_pMesWnd->DestroyWindow();
-        delete m_pMesWnd;
-        m_pMesWnd = nullptr;
+        m_pMesWnd.reset();
     }
-    CloseAndClear(m_hActiveEvent);
-    CloseAndClear(m_hCancelEvent);
-    CloseAndClear(m_hStopEvent);
+    m_hActiveEvent.reset();
+    m_hCancelEvent.reset();
+    m_hStopEvent.reset();
     return S_OK;
-}
+} KX_CATCH_RETURN()
 
-HRESULT CKxUninstMgr::Uninstall(UINT nSoftId) {
-    IKxDataMgr* pDataMgr = m_pDataMgr;
+HRESULT CKxUninstMgr::Uninstall(UINT nSoftId) try {
+    kx::com_ptr<IKxDataMgr> pDataMgr = DataMgrRef();
     if (!m_bInited || !pDataMgr) return E_FAIL;
     if (pDataMgr->SetSoftState(nSoftId, SOFT_STATE_UNINSTALL_REQUESTED) == 0) {
         KXLOG(0, L"状态转换成功[%d]", nSoftId);
@@ -180,38 +168,29 @@ HRESULT CKxUninstMgr::Uninstall(UINT nSoftId) {
     pDataMgr->GetSoftState(nSoftId, &state);
     KXLOG(0, L"当前状态[%d]", state.nState);
     return E_FAIL;
-}
+} KX_CATCH_RETURN()
 
-HRESULT CKxUninstMgr::PowerSweep(UINT nSoftId, UINT* nIds, UINT nCount) {
+HRESULT CKxUninstMgr::PowerSweep(UINT nSoftId, UINT* nIds, UINT nCount) try {
     if (nCount && !nIds) return E_POINTER;
-    try {
-        kx::CritSecLock lock(m_csSweep);
-        m_vecSweepId.clear();
-        for (UINT i = 0; i < nCount; ++i)
-            if (nIds[i]) m_vecSweepId.push_back(nIds[i]);
-        TaskPush(TASK_POWER_SWEEP, nSoftId);
-    } catch (const std::bad_alloc&) {
-        KXLOG(0, L"!!!New Failed");
-        return E_OUTOFMEMORY;
-    }
+    kx::CritSecLock lock(m_csSweep);
+    m_vecSweepId.clear();
+    for (UINT i = 0; i < nCount; ++i)
+        if (nIds[i]) m_vecSweepId.push_back(nIds[i]);
+    TaskPush(TASK_POWER_SWEEP, nSoftId);
     return S_OK;
-}
+} KX_CATCH_RETURN()
 
-HRESULT CKxUninstMgr::SetCacheDir(BSTR bstrCachDir) {
-    try {
-        m_strCacheDir.assign(bstrCachDir ? bstrCachDir : L"");
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+HRESULT CKxUninstMgr::SetCacheDir(BSTR bstrCachDir) try {
+    m_strCacheDir.assign(bstrCachDir ? bstrCachDir : L"");
     return S_OK;
-}
+} KX_CATCH_RETURN()
 
 HRESULT CKxUninstMgr::Active(UINT) {
-    if (m_hActiveEvent) SetEvent(m_hActiveEvent);
+    if (m_hActiveEvent) SetEvent(m_hActiveEvent.get());
     return S_OK;
 }
 
-HRESULT CKxUninstMgr::Refresh() {
+HRESULT CKxUninstMgr::Refresh() try {
     m_bListReady = FALSE;
     {
         kx::CritSecLock lock(m_csList);
@@ -220,10 +199,10 @@ HRESULT CKxUninstMgr::Refresh() {
     }
     TaskPush(TASK_CREATE_UNLIST, 0);
     return S_OK;
-}
+} KX_CATCH_RETURN()
 
 HRESULT CKxUninstMgr::CancelUninstall(UINT) {
-    if (m_hCancelEvent) SetEvent(m_hCancelEvent);
+    if (m_hCancelEvent) SetEvent(m_hCancelEvent.get());
     return S_OK;
 }
 
@@ -231,14 +210,16 @@ HRESULT CKxUninstMgr::CancelUninstall(UINT) {
 
 HRESULT CKxUninstMgr::Reserved(UINT) { return S_OK; }
 
-HRESULT CKxUninstMgr::OnNotify(UINT nType, UINT nAct, UINT nId) {
-    IKxDataMgr* pDataMgr = m_pDataMgr;
-    if (nType != DATA_SOFT_STATE || nAct != ACT_STATE_CHANGED || nId == 0 || !pDataMgr) return S_OK;
+// The data component is called without any lock held, through a reference of our own.
+HRESULT CKxUninstMgr::OnNotify(UINT nType, UINT nAct, UINT nId) try {
+    if (nType != DATA_SOFT_STATE || nAct != ACT_STATE_CHANGED || nId == 0) return S_OK;
+    kx::com_ptr<IKxDataMgr> pDataMgr = DataMgrRef();
+    if (!pDataMgr) return S_OK;
     KX_SOFT_STATE state = {};
     pDataMgr->GetSoftState(nId, &state);
     if (state.nState == SOFT_STATE_INSTALLED_A || state.nState == SOFT_STATE_INSTALLED_B) TaskPush(TASK_ADD, nId);
     return S_OK;
-}
+} KX_CATCH_RETURN()
 
 HRESULT CKxUninstMgr::IsLoaded(UINT, BOOL* pbLoaded) {
     if (!pbLoaded) return E_POINTER;

@@ -8,14 +8,15 @@
 
 #include "KxListMgr.h"
 #include "KxUninstIf.h"
-#include "UnItemInside.h"
+#include "ListBuild.h"
+#include "ScopedHandle.h"
+#include "SoftLists.h"
 
 class CMesWnd;
 class CSoftItem;
 class CCategoryItem;
 class CPowerSweepItem;
 class CUninstallRuleItem;
-class CSoftInfoItem;
 class CSerializer;
 
 struct TASK_ITEM {
@@ -56,7 +57,7 @@ public:
     HRESULT STDMETHODCALLTYPE Refresh() override;
     HRESULT STDMETHODCALLTYPE CancelUninstall(UINT nSoftId) override;
 
-    // IKxListMgr: the list store (items/ListStore.cpp).
+    // IKxListMgr: the list store (ListAccess.cpp).
     HRESULT STDMETHODCALLTYPE GetItemByIndex(UINT nType, UINT nIndex, BYTE* pBuffer, UINT nBufferSize) override;
     HRESULT STDMETHODCALLTYPE GetItemById(UINT nType, UINT nId, BYTE* pBuffer, UINT nBufferSize) override;
     HRESULT STDMETHODCALLTYPE GetSize(UINT nType, UINT* pnSize) override;
@@ -67,7 +68,7 @@ public:
     HRESULT STDMETHODCALLTYPE OnNotify(UINT nType, UINT nAct, UINT nId) override;
     HRESULT STDMETHODCALLTYPE IsLoaded(UINT nType, BOOL* pbLoaded) override;
 
-    // Cache payload hooks (items/ListCache.cpp).
+    // Cache payload hooks (ListTasks.cpp); each takes m_csList itself, so a host may dump and load directly.
     int _DumpToDisk(UINT nType, CSerializer& writer) override;
     int _LoadFromDisk(UINT nType, CSerializer& reader) override;
 
@@ -75,6 +76,7 @@ public:
     void TaskPush(UINT nTask, UINT nParam);
     void TaskPop(UINT& nTask, UINT& nParam);
     DWORD TaskThread();
+    void RunTask(UINT nTask, UINT nParam);
     static unsigned __stdcall ThreadProc(void* pThis);
 
     // Handler of the data component's notifications to the message window (KxUninstMgr.cpp).
@@ -85,56 +87,53 @@ public:
     void TaskGetUnRules();
     void TaskClearRules();
     void TaskFree();
+    // The exit task's parts: the soft list to its cache file under the rules' version (nothing without a data
+    // component: the version would be unknown), and the data component uninitialised and let go.
+    void SaveSoftListCache();
+    void ReleaseDataComponent();
 
-    // Category counting (CategoryStat.cpp); the caller holds m_csList.
-    void StatCategory(BOOL bAdd, LPCWSTR pszCategory);
-
-    // Uninstallable-list construction (items/ListBuild.cpp).
-    CSoftItem* CreateSoftItem(UnItemInside* pRecord);
-    CUninstallRuleItem* MatchRule(CSoftItem* pItem);
-    CSoftInfoItem* GetItemFromKxData(UINT nId);
+    // The list tasks (ListTasks.cpp): each takes what it needs and runs the list code.
+    void TaskLoadCache();
     void TaskCreateUnList();
     void TaskAdd(UINT nId);
 
-    // List cache (items/ListCache.cpp).
-    void TaskLoadCache();
-    std::wstring CacheFilePath(UINT nType) const;
-
-    // Discovery (discovery/Driver.cpp): fills the map; uses only m_hStopEvent.
-    void CreateUnItemInside(InsideMap& map);
-
-    // Uninstall and sweep (uninstall/).
+    // Uninstall and sweep (UninstallTasks.cpp).
     void TaskUninstall(UINT nSoftId);
     void TaskPowerSweep(UINT nSoftId);
 
-    // Diagnostic dumps of the rule list (4) and the soft list (0x20) (ListDump.cpp).
-    void DumpList(UINT nCode);
-
-    // Finds the first item by the lookup predicate: a non-empty key matches Key (soft) / Name (category)
-    // exactly, else the number matches Id (items/ListStore.cpp).
-    static CSoftItem* FindSoft(const std::vector<CSoftItem*>& list, const std::wstring& strKey, UINT nId);
-    static CCategoryItem* FindCategory(const std::vector<CCategoryItem*>& list, const std::wstring& strKey, UINT nId);
+    // The lists as the list code takes them; the caller holds m_csList.
+    SoftLists Lists() { return SoftLists{m_vecSoft, m_vecCategory, m_bListReady, m_notifier}; }
+    ListBuildContext BuildContext() {
+        return ListBuildContext{Lists(), m_csList.get(), m_vecRule, m_pDataMgr.get(), m_hStopEvent.get()};
+    }
+    // A reference of the data component for the host thread, taken under a short lock: a retried TaskInit on
+    // the worker may release the component's own reference meanwhile.
+    kx::com_ptr<IKxDataMgr> DataMgrRef();
+    // Replaces the data component (the worker only); the old reference is released outside the lock.
+    void SetDataMgr(kx::com_ptr<IKxDataMgr> pDataMgr);
 
     // Fields, in declaration order after the listener registry of CKxListMgr.
     BOOL m_bInited = FALSE;
-    HMODULE m_hDll = nullptr;
-    CMesWnd* m_pMesWnd = nullptr;
-    HANDLE m_hThread = nullptr;
+    kx::unique_hmodule m_hDll;
+    std::unique_ptr<CMesWnd> m_pMesWnd;
+    kx::unique_handle m_hThread;
     BOOL m_bListReady = FALSE;
     std::wstring m_strCacheDir;
-    HANDLE m_hStopEvent = nullptr;
-    HANDLE m_hCancelEvent = nullptr;
-    HANDLE m_hActiveEvent = nullptr;
-    IKxDataMgr* m_pDataMgr = nullptr;
-    CRITICAL_SECTION m_csList;
-    CRITICAL_SECTION m_csTask;
-    CRITICAL_SECTION m_csSweep;
+    kx::unique_handle m_hStopEvent;
+    kx::unique_handle m_hCancelEvent;
+    kx::unique_handle m_hActiveEvent;
+    kx::com_ptr<IKxDataMgr> m_pDataMgr;
+    kx::critical_section m_csList;
+    kx::critical_section m_csTask;
+    kx::critical_section m_csSweep;
     std::vector<TASK_ITEM*> m_vecTask;
     std::vector<CUninstallRuleItem*> m_vecRule;
     std::vector<CSoftItem*> m_vecSoft;
     std::vector<CCategoryItem*> m_vecCategory;
     std::vector<CPowerSweepItem*> m_vecSweep;
     std::vector<UINT> m_vecSweepId;
+    // Guards the hand-over of m_pDataMgr between the worker and the host thread; held only to copy it.
+    kx::critical_section m_csDataMgr;
 
     // The object's own, non-delegating IUnknown: what the class factory hands out, and what an aggregating
     // outer object holds. The IUnknown methods of the two interfaces forward to it when the object stands
@@ -142,6 +141,16 @@ public:
     IUnknown* GetInnerUnknown() { return &m_inner; }
 
 private:
+    // Posts the list code's notifications through the listener registry.
+    class CNotifier : public IListNotifier {
+    public:
+        explicit CNotifier(CKxListMgr& owner) : m_owner(owner) {}
+        void Post(WPARAM wParam, LPARAM lParam) override { m_owner.Notify(wParam, lParam); }
+
+    private:
+        CKxListMgr& m_owner;
+    };
+
     class CInnerUnknown : public IUnknown {
     public:
         explicit CInnerUnknown(CKxUninstMgr* pOwner) : m_pOwner(pOwner) {}
@@ -157,4 +166,5 @@ private:
     ULONG m_cRef = 0;
     IUnknown* m_pOuter = nullptr;
     CInnerUnknown m_inner{this};
+    CNotifier m_notifier{*this};
 };

@@ -2,17 +2,14 @@
 
 #include <oleauto.h>
 
+#include "ErrorEdge.h"
+#include "GuidText.h"
 #include "KxUninstFactory.h"
 #include "KxUninstIf.h"
 #include "Registrar.h"
+#include "ScopedHandle.h"
 
 namespace {
-
-std::wstring GuidText(REFGUID guid) {
-    wchar_t sz[40] = {};
-    StringFromGUID2(guid, sz, 40);
-    return sz;
-}
 
 // Registration runs under the system's default locale, whatever the calling thread had.
 class SystemLocaleScope {
@@ -26,20 +23,8 @@ private:
     LCID m_lcid;
 };
 
-class TypeLibPtr {
-public:
-    ~TypeLibPtr() {
-        if (m_p) m_p->Release();
-    }
-    ITypeLib** put() { return &m_p; }
-    ITypeLib* get() const { return m_p; }
-
-private:
-    ITypeLib* m_p = nullptr;
-};
-
 HRESULT RegisterTypeLibrary(const std::wstring& strModule) {
-    TypeLibPtr lib;
+    kx::com_ptr<ITypeLib> lib;
     HRESULT hr = LoadTypeLibEx(strModule.c_str(), REGKIND_NONE, lib.put());
     if (FAILED(hr)) return hr;
     std::wstring strFolder = strModule.substr(0, strModule.rfind(L'\\') + 1);
@@ -48,19 +33,18 @@ HRESULT RegisterTypeLibrary(const std::wstring& strModule) {
 }
 
 HRESULT UnregisterTypeLibrary(const std::wstring& strModule) {
-    TypeLibPtr lib;
+    kx::com_ptr<ITypeLib> lib;
     HRESULT hr = LoadTypeLibEx(strModule.c_str(), REGKIND_NONE, lib.put());
     if (FAILED(hr)) return hr;
     TLIBATTR* pAttr = nullptr;
-    hr = lib.get()->GetLibAttr(&pAttr);
+    hr = lib->GetLibAttr(&pAttr);
     if (FAILED(hr)) return hr;
     TLIBATTR attr = *pAttr;
-    lib.get()->ReleaseTLibAttr(pAttr);
+    lib->ReleaseTLibAttr(pAttr);
     // A type library that is not registered is already where unregistration would leave it.
-    BSTR bstrPath = nullptr;
-    if (FAILED(QueryPathOfRegTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid, &bstrPath)))
+    kx::unique_bstr path;
+    if (FAILED(QueryPathOfRegTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid, path.put())))
         return S_OK;
-    SysFreeString(bstrPath);
     return UnRegisterTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid, attr.syskind);
 }
 
@@ -91,6 +75,7 @@ std::wstring CKxUninstModule::ModulePath() const {
 }
 
 HRESULT CKxUninstModule::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
+    kx::FaultPoint("DllGetClassObject");
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualCLSID(rclsid, CLSID_KxUninstMgr)) return CLASS_E_CLASSNOTAVAILABLE;
@@ -100,7 +85,7 @@ HRESULT CKxUninstModule::GetClassObject(REFCLSID rclsid, REFIID riid, void** ppv
 HRESULT CKxUninstModule::RegisterServer() {
     SystemLocaleScope locale;
     const std::wstring strModule = ModulePath();
-    const kx::RegReplacements vars = {{L"APPID", GuidText(APPID_KxUninst)}, {L"MODULE", strModule}};
+    const kx::RegReplacements vars = {{L"APPID", kx::GuidText(APPID_KxUninst)}, {L"MODULE", strModule}};
     HRESULT hr = kx::ApplyRegistryResource(ModuleHandle(), IDR_KXUNINST, vars, true);
     if (SUCCEEDED(hr)) hr = kx::ApplyRegistryResource(ModuleHandle(), IDR_KXUNINSTMGR, vars, true);
     if (SUCCEEDED(hr)) hr = RegisterTypeLibrary(strModule);
@@ -110,7 +95,7 @@ HRESULT CKxUninstModule::RegisterServer() {
 HRESULT CKxUninstModule::UnregisterServer() {
     SystemLocaleScope locale;
     const std::wstring strModule = ModulePath();
-    const kx::RegReplacements vars = {{L"APPID", GuidText(APPID_KxUninst)}, {L"MODULE", strModule}};
+    const kx::RegReplacements vars = {{L"APPID", kx::GuidText(APPID_KxUninst)}, {L"MODULE", strModule}};
     HRESULT hr = kx::ApplyRegistryResource(ModuleHandle(), IDR_KXUNINSTMGR, vars, false);
     if (SUCCEEDED(hr)) hr = UnregisterTypeLibrary(strModule);
     if (SUCCEEDED(hr)) hr = kx::ApplyRegistryResource(ModuleHandle(), IDR_KXUNINST, vars, false);

@@ -3,6 +3,7 @@
 
 #include <cwchar>
 
+#include "ErrorEdge.h"
 #include "KxUninstIf.h"
 #include "KxUninstMgr.h"
 #include "KxUninstModule.h"
@@ -86,7 +87,13 @@ LRESULT CALLBACK CMesWnd::WindowProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM
     CMesWnd* pThis = pThunk ? pThunk->pThis : nullptr;
     if (!pThis) return ::DefWindowProcW(hWnd, uMsg, wParam, lParam);
     LRESULT lResult = 0;
-    if (pThis->ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult)) return lResult;
+    try {
+        kx::FaultPoint("CMesWnd::WindowProc");
+        if (pThis->ProcessWindowMessage(hWnd, uMsg, wParam, lParam, lResult)) return lResult;
+    } catch (...) {
+        kx::LogCurrentException("CMesWnd::WindowProc");
+        return 0;
+    }
     lResult = pThis->m_pfnSuperWindowProc(hWnd, uMsg, wParam, lParam);
     if (uMsg == WM_NCDESTROY) {
         SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);

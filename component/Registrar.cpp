@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "RegKey.h"
 #include "ScopedHandle.h"
 
 namespace kx {
@@ -68,18 +69,10 @@ bool Substitute(const std::wstring& in, const RegReplacements& vars, std::wstrin
     return true;
 }
 
-HKEY RootByName(const std::wstring& name) {
-    if (name == L"HKCR" || name == L"HKEY_CLASSES_ROOT") return HKEY_CLASSES_ROOT;
-    if (name == L"HKCU" || name == L"HKEY_CURRENT_USER") return HKEY_CURRENT_USER;
-    if (name == L"HKLM" || name == L"HKEY_LOCAL_MACHINE") return HKEY_LOCAL_MACHINE;
-    if (name == L"HKU" || name == L"HKEY_USERS") return HKEY_USERS;
-    return nullptr;
-}
-
 bool SplitKey(const std::wstring& text, RegLine& line) {
     size_t slash = text.find(L'\\');
     if (slash == std::wstring::npos || slash + 1 >= text.size()) return false;
-    line.hRoot = RootByName(text.substr(0, slash));
+    line.hRoot = RootKeyFromAlias(text.substr(0, slash));
     line.strPath = text.substr(slash + 1);
     return line.hRoot != nullptr;
 }
@@ -139,7 +132,7 @@ LONG SetString(HKEY hKey, const wchar_t* pszName, const std::wstring& data) {
 
 LONG RegisterLine(const RegLine& line) {
     if (line.bFresh) {
-        LONG err = RegDeleteTreeW(line.hRoot, line.strPath.c_str());
+        LONG err = DeleteKeyTree(line.hRoot, line.strPath);
         if (err != ERROR_SUCCESS && err != ERROR_FILE_NOT_FOUND) return err;
     }
     unique_hkey key;
@@ -152,11 +145,9 @@ LONG RegisterLine(const RegLine& line) {
 LONG UnregisterLine(const RegLine& line) {
     LONG err = ERROR_SUCCESS;
     if (line.bValue) {
-        unique_hkey key;
-        err = RegOpenKeyExW(line.hRoot, line.strPath.c_str(), 0, KEY_SET_VALUE, key.put());
-        if (err == ERROR_SUCCESS) err = RegDeleteValueW(key.get(), line.strName.c_str());
+        err = DeleteValue(line.hRoot, line.strPath, line.strName);
     } else if (!line.bKeep) {
-        err = RegDeleteTreeW(line.hRoot, line.strPath.c_str());
+        err = DeleteKeyTree(line.hRoot, line.strPath);
     }
     return err == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : err;
 }

@@ -6,10 +6,12 @@
 
 #include "HostExe.h"
 #include "KxLog.h"
+#include "ListDump.h"
 #include "KxUninstMgr.h"
 #include "MesWnd.h"
 #include "ScopedHandle.h"
 #include "Serializer.h"
+#include "Signal.h"
 #include "UninstallRuleItem.h"
 
 namespace {
@@ -19,8 +21,6 @@ constexpr char kTaskInit[] = "CKxUninstMgr::TaskInit";
 constexpr char kTaskGetUnRules[] = "CKxUninstMgr::TaskGetUnRules";
 
 HWND MesWndHandle(const CMesWnd* pWnd) { return pWnd ? pWnd->m_hWnd : nullptr; }
-
-bool IsSignalled(HANDLE hEvent) { return hEvent && WaitForSingleObject(hEvent, 0) == WAIT_OBJECT_0; }
 
 }  // namespace
 
@@ -36,26 +36,19 @@ void CKxUninstMgr::TaskInit() {
             return;
         }
         // A retry after a failed attempt starts again from the library: drop what that attempt left.
-        if (m_pDataMgr) {
-            m_pDataMgr->Uninit();
-            m_pDataMgr->Release();
-            m_pDataMgr = nullptr;
-        }
-        if (m_hDll) {
-            FreeLibrary(m_hDll);
-            m_hDll = nullptr;
-        }
+        ReleaseDataComponent();
+        m_hDll.reset();
         std::wstring path = GetHostExeFolder() + L"KxData.dll";
-        m_hDll = LoadLibraryW(path.c_str());
+        m_hDll.reset(LoadLibraryW(path.c_str()));
         KXLOG_AS(0, kTaskInit, L"step.1 LoadLibrary:[%s], m_hDll=[0x%x]", path.c_str(),
-              static_cast<UINT>(reinterpret_cast<UINT_PTR>(m_hDll)));
+              static_cast<UINT>(reinterpret_cast<UINT_PTR>(m_hDll.get())));
         if (!m_hDll) {
             iErr = UNINST_ERR_LOAD_LIBRARY;
             return;
         }
         using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
         auto pfnGetClassObject =
-            reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(m_hDll, "DllGetClassObject")));
+            reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(m_hDll.get(), "DllGetClassObject")));
         if (!pfnGetClassObject) {
             iErr = UNINST_ERR_NO_CLASS_OBJECT_EXPORT;
             return;
@@ -64,12 +57,12 @@ void CKxUninstMgr::TaskInit() {
             iErr = UNINST_ERR_NO_CLASS_FACTORY;
             return;
         }
-        if (FAILED(factory->CreateInstance(nullptr, IID_IKxDataMgr, reinterpret_cast<void**>(&m_pDataMgr))) ||
-            !m_pDataMgr) {
-            m_pDataMgr = nullptr;
+        kx::com_ptr<IKxDataMgr> pDataMgr;
+        if (FAILED(factory->CreateInstance(nullptr, IID_IKxDataMgr, pDataMgr.put_void())) || !pDataMgr) {
             iErr = UNINST_ERR_NO_DATA_MGR;
             return;
         }
+        SetDataMgr(std::move(pDataMgr));
         HRESULT hr = m_pDataMgr->Init();
         KXLOG_AS(0, kTaskInit, L"step.2 IKxDataMgr初始化, hr=[0x%x]", static_cast<UINT>(hr));
         if (FAILED(hr)) {
@@ -81,7 +74,7 @@ void CKxUninstMgr::TaskInit() {
             return;
         }
         // Without a message window nothing could hear that the rules arrived: treat it as a failed registration.
-        HWND hWnd = MesWndHandle(m_pMesWnd);
+        HWND hWnd = MesWndHandle(m_pMesWnd.get());
         if (!hWnd || FAILED(listMgr->AddListener(hWnd, DATA_UNINSTALL_RULE))) {
             iErr = UNINST_ERR_ADD_LISTENER;
             return;
@@ -141,7 +134,7 @@ void CKxUninstMgr::TaskGetUnRules() {
             return;
         }
         for (UINT i = nCurSize; i < nNewSize; ++i) {
-            if (IsSignalled(m_hStopEvent)) {
+            if (kx::IsSignalled(m_hStopEvent.get())) {
                 iErr = UNINST_ERR_STOPPED;
                 break;
             }
@@ -161,12 +154,12 @@ void CKxUninstMgr::TaskGetUnRules() {
             }
             m_vecRule.push_back(rule.release());
         }
-        if (IsSignalled(m_hStopEvent)) {
+        if (kx::IsSignalled(m_hStopEvent.get())) {
             iErr = UNINST_ERR_STOPPED;
             return;
         }
         KXLOG_AS(0, kTaskGetUnRules, L"step.3 卸载规则更新完成, size=%d", nNewSize);
-        DumpList(DATA_UNINSTALL_RULE);
+        DumpRuleList(m_vecRule);
     }();
     listMgr.reset();
     buffer.reset();
@@ -176,7 +169,6 @@ void CKxUninstMgr::TaskGetUnRules() {
 
 void CKxUninstMgr::TaskClearRules() {
     KXLOG(1, L"Begin");
-    for (CUninstallRuleItem* rule : m_vecRule) delete rule;
-    m_vecRule.clear();
+    DeleteAll(m_vecRule);
     KXLOG(1, L"End");
 }

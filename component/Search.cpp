@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CategoryTable.h"
+#include "ErrorEdge.h"
 #include "Ferro80U.h"
 #include "KxLog.h"
 #include "KxUninstMgr.h"
@@ -16,9 +17,6 @@
 
 namespace {
 
-constexpr UINT kTypeSoft = 0x20;
-constexpr UINT kSearchByCategory = 1;
-constexpr UINT kSearchByName = 2;
 
 void CollectByCategory(const std::vector<CSoftItem*>& vecSoft, const std::wstring& strText, std::vector<UINT>& vecIds) {
     const bool bAll = CategoryIdByName(strText.c_str()) == 0;
@@ -69,20 +67,20 @@ void CollectByName(const std::vector<CSoftItem*>& vecSoft, const std::wstring& s
 
 }  // namespace
 
-HRESULT CKxUninstMgr::Search(UINT nType, UINT nSearchType, BSTR bstrSearch, UINT* pIds, UINT* pnSize) {
+HRESULT CKxUninstMgr::Search(UINT nType, UINT nSearchType, BSTR bstrSearch, UINT* pIds, UINT* pnSize) try {
     KXLOG(1, L"Begin");
     if (!pnSize) return E_POINTER;
     const wchar_t* pszSearch = bstrSearch ? bstrSearch : L"";
     KXLOG(0, L"查询参数 Type[%d] SearchType[%d] SearchString[%s] idSize[%d]", nType, nSearchType, pszSearch, *pnSize);
-    if (nType != kTypeSoft || !pIds || *pnSize == 0 || *pszSearch == L'\0') return E_INVALIDARG;
+    if (nType != LIST_SOFT || !pIds || *pnSize == 0 || *pszSearch == L'\0') return E_INVALIDARG;
 
     std::vector<UINT> vecIds;
     try {
         const std::wstring strText = pszSearch;
         kx::CritSecLock lock(m_csList);
-        if (nSearchType == kSearchByCategory)
+        if (nSearchType == SEARCH_BY_CATEGORY)
             CollectByCategory(m_vecSoft, strText, vecIds);
-        else if (nSearchType == kSearchByName)
+        else if (nSearchType == SEARCH_BY_NAME)
             CollectByName(m_vecSoft, strText, vecIds);
     } catch (const std::bad_alloc&) {
         KXLOG(0, L"!!!New Failed");  // the ids collected so far stand
@@ -100,4 +98,4 @@ HRESULT CKxUninstMgr::Search(UINT nType, UINT nSearchType, BSTR bstrSearch, UINT
     for (UINT nId : vecIds) KXLOG(0, L"ID[%d]", nId);
     KXLOG(1, L"End");
     return hr;
-}
+} KX_CATCH_RETURN()

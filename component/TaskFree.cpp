@@ -5,25 +5,18 @@
 #include "KxLog.h"
 #include "KxUninstMgr.h"
 #include "ListCache.h"
+#include "SoftLists.h"
 #include "PowerSweepItem.h"
 #include "ScopedHandle.h"
 #include "SoftItem.h"
 #include "UninstallRuleItem.h"
-
-namespace {
-template <typename T>
-void DeleteAll(std::vector<T*>& list) {
-    for (T* p : list) delete p;
-    list.clear();
-}
-}  // namespace
 
 void CKxUninstMgr::TaskFree() {
     CExecuteTime timing(L"CKxUninstMgr::TaskFree");
     KXLOG(1, L"Begin");
     m_bInited = FALSE;
 
-    SaveSoftListCache(*this);
+    SaveSoftListCache();
 
     KXLOG(0, L"step.1 删除任务队列");
     {
@@ -44,15 +37,20 @@ void CKxUninstMgr::TaskFree() {
         DeleteAll(m_vecSweep);
         m_vecSweepId.clear();
     }
-    if (m_pDataMgr) {
-        m_pDataMgr->Uninit();
-        m_pDataMgr->Release();
-        m_pDataMgr = nullptr;
-    }
+    ReleaseDataComponent();
     KXLOG(0, L"step.5 释放KxData.dll");
-    if (m_hDll) {
-        FreeLibrary(m_hDll);
-        m_hDll = nullptr;
-    }
+    m_hDll.reset();
     KXLOG(1, L"End");
+}
+
+void CKxUninstMgr::SaveSoftListCache() {
+    if (!m_pDataMgr) return;
+    UINT nVersion = 0;
+    m_pDataMgr->GetDataVersion(DATA_UNINSTALL_RULE, &nVersion);
+    DumpToDisk(LIST_SOFT, nVersion, kx::MakeBstr(CacheFilePath(m_strCacheDir, LIST_SOFT)).get());
+}
+
+void CKxUninstMgr::ReleaseDataComponent() {
+    if (m_pDataMgr) m_pDataMgr->Uninit();
+    SetDataMgr(kx::com_ptr<IKxDataMgr>());
 }

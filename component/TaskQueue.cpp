@@ -2,6 +2,7 @@
 #define KX_LOG_SOURCE ".\\KxUninstMgr"
 #include <new>
 
+#include "ErrorEdge.h"
 #include "KxLog.h"
 #include "KxUninstMgr.h"
 #include "ScopedHandle.h"
@@ -50,20 +51,13 @@ void CKxUninstMgr::TaskPop(UINT& nTask, UINT& nParam) {
     KXLOG(0, L"TaskPop:[%d,%d]", nTask, nParam);
 }
 
-DWORD CKxUninstMgr::TaskThread() {
-    KXLOG(1, L"thread(0x%x) begin", GetCurrentThreadId());
-    for (;;) {
-        UINT nTask = TASK_EMPTY;
-        UINT nParam = 0;
-        TaskPop(nTask, nParam);
-        if (nTask != TASK_EMPTY && g_pfnKxTaskHook && g_pfnKxTaskHook(this, nTask, nParam) && nTask != TASK_EXIT)
-            continue;
+// One task; an exception ends the task, not the worker.
+void CKxUninstMgr::RunTask(UINT nTask, UINT nParam) {
+    try {
+        kx::FaultPoint("CKxUninstMgr::RunTask");
         switch (nTask) {
         case TASK_INIT: TaskInit(); break;
-        case TASK_EXIT:
-            TaskFree();
-            KXLOG(1, L"thread(0x%x) end", GetCurrentThreadId());
-            return 0;
+        case TASK_EXIT: TaskFree(); break;
         case TASK_LOAD_CACHE: TaskLoadCache(); break;
         case TASK_CLEAR_RULES: TaskClearRules(); break;
         case TASK_GET_UNRULES: TaskGetUnRules(); break;
@@ -73,7 +67,33 @@ DWORD CKxUninstMgr::TaskThread() {
         case TASK_ADD: TaskAdd(nParam); break;
         default: Sleep(kIdlePollMs); break;
         }
+    } catch (...) {
+        kx::LogCurrentException("CKxUninstMgr::TaskThread");
+        KXLOG_AS(0, "CKxUninstMgr::TaskThread", L"!!Task failed:[%d]", nTask);
     }
 }
 
-unsigned __stdcall CKxUninstMgr::ThreadProc(void* pThis) { return static_cast<CKxUninstMgr*>(pThis)->TaskThread(); }
+DWORD CKxUninstMgr::TaskThread() {
+    KXLOG(1, L"thread(0x%x) begin", GetCurrentThreadId());
+    for (;;) {
+        UINT nTask = TASK_EMPTY;
+        UINT nParam = 0;
+        TaskPop(nTask, nParam);
+        if (nTask != TASK_EMPTY && g_pfnKxTaskHook && g_pfnKxTaskHook(this, nTask, nParam) && nTask != TASK_EXIT)
+            continue;
+        RunTask(nTask, nParam);
+        if (nTask == TASK_EXIT) {
+            KXLOG(1, L"thread(0x%x) end", GetCurrentThreadId());
+            return 0;
+        }
+    }
+}
+
+unsigned __stdcall CKxUninstMgr::ThreadProc(void* pThis) {
+    try {
+        return static_cast<CKxUninstMgr*>(pThis)->TaskThread();
+    } catch (...) {
+        kx::LogCurrentException("CKxUninstMgr::ThreadProc");
+        return 0xFFFFFFFF;
+    }
+}

@@ -3,7 +3,6 @@
 
 #include "DumpFile.h"
 #include "KxLog.h"
-#include "KxUninstMgr.h"
 #include "WideFormat.h"
 
 namespace {
@@ -54,5 +53,3 @@ void DumpInside(const InsideMap& map) {
     }
     dump.Close();
 }
-
-void CKxUninstMgr::CreateUnItemInside(InsideMap& map) { ::CreateUnItemInside(map, m_hStopEvent); }

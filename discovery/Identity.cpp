@@ -5,6 +5,7 @@
 #include <rpc.h>
 #include <shlwapi.h>
 
+#include "GuidText.h"
 #include "RegKey.h"
 #include "WideFormat.h"
 
@@ -77,11 +78,7 @@ std::wstring PackProductCode(const std::wstring& strProductCode) {
 std::wstring NewGuidString() {
     GUID guid = {};
     if (FAILED(CoCreateGuid(&guid))) return std::wstring();
-    wchar_t szGuid[64] = {};
-    if (StringFromGUID2(guid, szGuid, 64) == 0) return std::wstring();
-    std::wstring text = szGuid;
-    StripBraces(text);
-    return text;
+    return kx::GuidText(guid, false);
 }
 
 std::wstring GetMsiProductIcon(const std::wstring& strProductCode) {

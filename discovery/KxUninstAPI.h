@@ -9,6 +9,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "RegKey.h"
 #include "UnItemInside.h"
 
 // ---- Command-line and path resolution (PathResolve.cpp) ----
@@ -118,10 +119,11 @@ void ParseRegInside(HKEY hRoot, const std::wstring& strKeyPath, const std::wstri
 bool IsHotfixEntry(const std::wstring& strKeyName, const std::wstring& strInstallLocation);
 // Inserts under the record's DisplayName; false (record not taken, map unchanged) when the name is present.
 bool AddInsideItem(std::unique_ptr<UnItemInside>& item, InsideMap& map);
-std::wstring RootKeyName(HKEY hRoot);
-HKEY RootKeyFromName(const std::wstring& strName);
-std::wstring RegEnumSubKeyName(HKEY hKey, DWORD nIndex);
-std::wstring RegQueryStringValue(HKEY hKey, const wchar_t* pszName);
+// The root names of registry key texts and the bounded readers are the registry walker's.
+using kx::RootKeyFromName;
+using kx::RootKeyName;
+inline std::wstring RegEnumSubKeyName(HKEY hKey, DWORD nIndex) { return kx::RegReadSubKeyName(hKey, nIndex); }
+inline std::wstring RegQueryStringValue(HKEY hKey, const wchar_t* pszName) { return kx::RegReadString(hKey, pszName); }
 // keyPath = root name, backslash, path.
 std::wstring GetUninstallCommand(const wchar_t* pszKeyPath);
 bool IsSoftwareGone(const std::wstring& strKeyName, const std::wstring& strUninstallString);
@@ -132,13 +134,6 @@ bool KeyHasDisplayName(const wchar_t* pszKeyPath);
 void EnumQZUnintallList(const std::wstring& strIniPath, InsideMap& map, HANDLE hStopEvent);
 
 }  // namespace UNINST_API
-
-// The re-checks other subsystems run against stored records, reachable without the namespace too.
-using UNINST_API::GetUninstallCommand;
-using UNINST_API::IsSoftwareGone;
-using UNINST_API::KeyHasDisplayName;
-using UNINST_API::RootKeyFromName;
-using UNINST_API::RootKeyName;
 
 BOOL IsQZSoftInitialized(const std::wstring& strFolder);
 // GetHostFolder() + "\KxVStart.exe /u " + LastPathComponent(folder).

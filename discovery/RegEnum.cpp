@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "GuidText.h"
 #include "KxLog.h"
 #include "RegKey.h"
+#include "Signal.h"
 
 namespace UNINST_API {
 
@@ -19,17 +21,6 @@ const wchar_t kWow64UninstallPath[] = L"Software\\Wow6432Node\\Microsoft\\Window
 
 namespace {
 
-struct RootName {
-    HKEY hKey;
-    const wchar_t* pszName;
-};
-const RootName kRootNames[] = {{HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE"},
-                               {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER"},
-                               {HKEY_CLASSES_ROOT, L"HKEY_CLASSES_ROOT"},
-                               {HKEY_USERS, L"HKEY_USERS"}};
-
-bool IsStopped(HANDLE hStopEvent) { return hStopEvent && WaitForSingleObject(hStopEvent, 0) == WAIT_OBJECT_0; }
-
 // Walks the subkeys of root\strPath; onEntry gets each non-empty subkey name. The count is taken once.
 template <typename OnEntry>
 void WalkSubKeys(HKEY hRoot, const std::wstring& strPath, HANDLE hStopEvent, const char* pszLogAs, OnEntry onEntry) {
@@ -37,24 +28,12 @@ void WalkSubKeys(HKEY hRoot, const std::wstring& strPath, HANDLE hStopEvent, con
     if (!key.IsOpen()) return;
     DWORD n = key.SubKeyCount();
     for (DWORD i = 0; i < n; ++i) {
-        if (IsStopped(hStopEvent)) break;
+        if (kx::IsSignalled(hStopEvent)) break;
         if (n > 5 && (i + 1) % (n / 5) == 0) KXLOG_AS(1, pszLogAs, L"progress:[%d/%d]", i + 1, n);
         std::wstring name = key.SubKeyName(i);
         if (name.empty()) continue;
         onEntry(name);
     }
-}
-
-// keyPath = root name, backslash, path; false when the root is not one of the four names.
-bool SplitKeyPath(const wchar_t* pszKeyPath, HKEY& hRoot, std::wstring& strPath) {
-    if (!pszKeyPath) return false;
-    std::wstring keyPath = pszKeyPath;
-    size_t slash = keyPath.find(L'\\');
-    if (slash == std::wstring::npos) return false;
-    hRoot = RootKeyFromName(keyPath.substr(0, slash));
-    if (!hRoot) return false;
-    strPath = keyPath.substr(slash + 1);
-    return true;
 }
 
 std::wstring Upper(std::wstring s) {
@@ -68,22 +47,6 @@ std::wstring Lower(std::wstring s) {
 }
 
 }  // namespace
-
-std::wstring RootKeyName(HKEY hRoot) {
-    for (const RootName& root : kRootNames)
-        if (root.hKey == hRoot) return root.pszName;
-    return std::wstring();
-}
-
-HKEY RootKeyFromName(const std::wstring& strName) {
-    for (const RootName& root : kRootNames)
-        if (strName == root.pszName) return root.hKey;
-    return nullptr;
-}
-
-std::wstring RegEnumSubKeyName(HKEY hKey, DWORD nIndex) { return kx::RegReadSubKeyName(hKey, nIndex); }
-
-std::wstring RegQueryStringValue(HKEY hKey, const wchar_t* pszName) { return kx::RegReadString(hKey, pszName); }
 
 void EnumRegUnInstallKey(HKEY hRoot, InsideMap& map, HANDLE hStopEvent) {
     EnumUninstallPath(hRoot, kUninstallPath, map, hStopEvent);
@@ -116,7 +79,7 @@ void ParseRegInside(HKEY hRoot, const std::wstring& strKeyPath, const std::wstri
         return;
     }
     item->Virtual = 0;
-    item->KeyPath = RootKeyName(hRoot) + L"\\" + strKeyPath;
+    item->KeyPath = kx::RootKeyName(hRoot) + L"\\" + strKeyPath;
     item->DisplayName = displayName;
     item->UninstallKey = strKeyName;
     item->InstallLocation = installLocation;
@@ -127,10 +90,7 @@ void ParseRegInside(HKEY hRoot, const std::wstring& strKeyPath, const std::wstri
     item->InstallDate = key.String(L"InstallDate");
     GUID guid = {};
     if (key.Bytes(L"QZAppID", &guid, sizeof(guid))) {
-        wchar_t szGuid[64] = {};
-        StringFromGUID2(guid, szGuid, 64);
-        item->GUID = szGuid;
-        StripBraces(item->GUID);
+        item->GUID = kx::GuidText(guid, false);
     }
 
     DeriveInstallFolder(*item);
@@ -160,7 +120,7 @@ bool AddInsideItem(std::unique_ptr<UnItemInside>& item, InsideMap& map) {
 std::wstring GetUninstallCommand(const wchar_t* pszKeyPath) {
     HKEY hRoot = nullptr;
     std::wstring path;
-    if (!SplitKeyPath(pszKeyPath, hRoot, path)) return std::wstring();
+    if (!pszKeyPath || !kx::SplitKeyText(pszKeyPath, hRoot, path)) return std::wstring();
     std::wstring command = kx::CRegKey(hRoot, path).String(L"UninstallString");
     if (!command.empty()) return command;
     std::wstring keyName = KeyNameOf(pszKeyPath);
@@ -172,7 +132,7 @@ std::wstring GetUninstallCommand(const wchar_t* pszKeyPath) {
 bool KeyHasDisplayName(const wchar_t* pszKeyPath) {
     HKEY hRoot = nullptr;
     std::wstring path;
-    if (!SplitKeyPath(pszKeyPath, hRoot, path)) return false;
+    if (!pszKeyPath || !kx::SplitKeyText(pszKeyPath, hRoot, path)) return false;
     return !kx::CRegKey(hRoot, path).String(L"DisplayName").empty();
 }
 

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "IniSection.h"
 #include "KxLog.h"
 
 namespace {
@@ -11,18 +12,6 @@ const DWORD kFirstSectionChars = 2048;
 
 std::wstring QzIniPath(const std::wstring& strFolder) { return strFolder + L"\\qz.ini"; }
 
-// The whole section; GetPrivateProfileSectionW signals a cut by returning the buffer size minus 2.
-std::vector<wchar_t> ReadSection(const std::wstring& strIniPath) {
-    std::vector<wchar_t> buffer(kFirstSectionChars);
-    for (;;) {
-        DWORD n = GetPrivateProfileSectionW(kSection, buffer.data(), static_cast<DWORD>(buffer.size()), strIniPath.c_str());
-        if (n != buffer.size() - 2) {
-            buffer.resize(n);
-            return buffer;
-        }
-        buffer.assign(buffer.size() * 2, L'\0');
-    }
-}
 }  // namespace
 
 BOOL IsQZSoftInitialized(const std::wstring& strFolder) {
@@ -36,11 +25,7 @@ std::wstring GetQZUninstallCommand(const std::wstring& strFolder) {
 }
 
 void UNINST_API::EnumQZUnintallList(const std::wstring& strIniPath, InsideMap& map, HANDLE) {
-    std::vector<wchar_t> section = ReadSection(strIniPath);
-    if (section.empty()) return;
-    for (size_t pos = 0; pos < section.size() && section[pos] != L'\0';) {
-        std::wstring line(section.data() + pos, wcsnlen(section.data() + pos, section.size() - pos));
-        pos += line.size() + 1;
+    for (const std::wstring& line : kx::ReadIniSection(strIniPath, kSection, kFirstSectionChars, true)) {
         std::wstring id, folder = line;
         size_t equals = line.find(L'=');
         if (equals != std::wstring::npos) {

@@ -1,9 +1,5 @@
 # kxuninst.exe: the command-line host. It loads KxUninst.dll from its own folder like any host, so it is built
 # into the install layout beside the DLLs. It reads the records through their own classes.
-set(KX_CLI_ITEM_SOURCES
-  ${CMAKE_SOURCE_DIR}/items/Serializer.cpp
-  ${CMAKE_SOURCE_DIR}/items/SoftItem.cpp
-  ${CMAKE_SOURCE_DIR}/items/CategoryItem.cpp)
 
 # The CLI's own code, shared with its tests.
 add_library(kxuninst_cli STATIC
@@ -13,18 +9,13 @@ add_library(kxuninst_cli STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ComponentHost.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CacheProbe.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Activity.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/CliGuids.cpp
-  ${KX_CLI_ITEM_SOURCES})
+  ${CMAKE_CURRENT_LIST_DIR}/CliGuids.cpp)
 target_include_directories(kxuninst_cli PUBLIC
-  ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/items ${CMAKE_SOURCE_DIR}/Common)
-target_link_libraries(kxuninst_cli PUBLIC ole32 oleaut32 uuid user32 shell32 advapi32)
+  ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/include ${CMAKE_SOURCE_DIR}/Common)
+target_link_libraries(kxuninst_cli PUBLIC kx_records ole32 oleaut32 uuid user32 shell32 advapi32)
 
 add_executable(kxuninst ${CMAKE_CURRENT_LIST_DIR}/KxUninstMain.cpp)
 target_link_libraries(kxuninst PRIVATE kxuninst_cli)
 set_target_properties(kxuninst PROPERTIES OUTPUT_NAME kxuninst RUNTIME_OUTPUT_DIRECTORY "${KX_BIN_DIR}")
 # Building the host builds the layout it runs in.
-foreach(t kxxlog Ferro80U KxData KxUninst KxVStart)
-  if(TARGET ${t})
-    add_dependencies(kxuninst ${t})
-  endif()
-endforeach()
+add_dependencies(kxuninst kxxlog Ferro80U KxData KxUninst)

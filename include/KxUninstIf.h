@@ -47,6 +47,12 @@ enum KX_LIST_ACTION : UINT {
     ACT_STATE_CHANGED = 0x40,
 };
 
+// The search types of IKxListMgr::Search.
+enum KX_SEARCH_TYPE : UINT {
+    SEARCH_BY_CATEGORY = 1,
+    SEARCH_BY_NAME = 2,
+};
+
 // Uninstall states kept by the data component.
 enum KX_SOFT_STATE_VALUE : UINT {
     SOFT_STATE_INSTALLED_A = 8,

@@ -115,11 +115,6 @@ size_t ThreadCount() {
 }  // namespace kxdatatest
 
 void kxdatatest::ReleaseDataComponent(CKxUninstMgr& mgr) {
-    if (mgr.m_pDataMgr) {
-        mgr.m_pDataMgr->Uninit();
-        mgr.m_pDataMgr->Release();
-        mgr.m_pDataMgr = nullptr;
-    }
-    if (mgr.m_hDll) FreeLibrary(mgr.m_hDll);
-    mgr.m_hDll = nullptr;
+    mgr.ReleaseDataComponent();
+    mgr.m_hDll.reset();
 }

@@ -94,9 +94,9 @@ bool TaskRecorder::WaitUntilHeld(DWORD dwTimeoutMs) const {
 
 std::vector<std::pair<UINT, UINT>> Queue(CKxUninstMgr* p) {
     std::vector<std::pair<UINT, UINT>> result;
-    EnterCriticalSection(&p->m_csTask);
+    EnterCriticalSection(&p->m_csTask.get());
     for (const TASK_ITEM* pItem : p->m_vecTask) result.emplace_back(pItem->nTask, pItem->nParam);
-    LeaveCriticalSection(&p->m_csTask);
+    LeaveCriticalSection(&p->m_csTask.get());
     return result;
 }
 

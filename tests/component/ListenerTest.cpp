@@ -131,7 +131,7 @@ protected:
         recorder_.HoldAt(TASK_INIT);  // nothing leaves the queue while a test looks at it
         ASSERT_EQ(mgr_->Init(), S_OK);
         ASSERT_TRUE(recorder_.WaitUntilHeld());
-        ASSERT_NE(mgr_->m_pMesWnd, nullptr);
+        ASSERT_TRUE(mgr_->m_pMesWnd);
         hWnd_ = mgr_->m_pMesWnd->m_hWnd;
     }
     void TearDown() override {
@@ -196,5 +196,5 @@ TEST_F(MessageWindow, IsDestroyedByUninit) {
     recorder_.Release();
     ASSERT_EQ(mgr_->Uninit(), S_OK);
     EXPECT_FALSE(IsWindow(hWnd_));
-    EXPECT_EQ(mgr_->m_pMesWnd, nullptr);
+    EXPECT_FALSE(mgr_->m_pMesWnd);
 }

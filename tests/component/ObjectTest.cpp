@@ -36,13 +36,13 @@ TEST(Object, AnswersItsTwoInterfacesWithIKxUninstMgrAsIdentity) {
 TEST(Object, StartsWithTheDefaults) {
     kxct::MgrRef mgr;
     EXPECT_FALSE(mgr->m_bInited);
-    EXPECT_EQ(mgr->m_hDll, nullptr);
-    EXPECT_EQ(mgr->m_pMesWnd, nullptr);
-    EXPECT_EQ(mgr->m_hThread, nullptr);
+    EXPECT_FALSE(mgr->m_hDll);
+    EXPECT_FALSE(mgr->m_pMesWnd);
+    EXPECT_FALSE(mgr->m_hThread);
     EXPECT_FALSE(mgr->m_bListReady);
     EXPECT_TRUE(mgr->m_strCacheDir.empty());
-    EXPECT_EQ(mgr->m_hStopEvent, nullptr);
-    EXPECT_EQ(mgr->m_pDataMgr, nullptr);
+    EXPECT_FALSE(mgr->m_hStopEvent);
+    EXPECT_FALSE(mgr->m_pDataMgr);
     EXPECT_TRUE(mgr->m_vecTask.empty());
     EXPECT_TRUE(mgr->m_vecSweepId.empty());
 }
@@ -114,13 +114,13 @@ TEST(Object, ActiveAndCancelSignalTheirEvents) {
     EXPECT_EQ(mgr->Active(1), S_OK);  // before Init: no event, nothing happens
     EXPECT_EQ(mgr->CancelUninstall(1), S_OK);
     ASSERT_EQ(mgr->Init(), S_OK);
-    EXPECT_EQ(WaitForSingleObject(mgr->m_hActiveEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(mgr->m_hActiveEvent.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(mgr->Active(7), S_OK);
-    EXPECT_EQ(WaitForSingleObject(mgr->m_hActiveEvent, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(mgr->m_hActiveEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // auto reset
+    EXPECT_EQ(WaitForSingleObject(mgr->m_hActiveEvent.get(), 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(mgr->m_hActiveEvent.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));  // auto reset
     EXPECT_EQ(mgr->CancelUninstall(7), S_OK);
-    EXPECT_EQ(WaitForSingleObject(mgr->m_hCancelEvent, 0), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(mgr->m_hCancelEvent, 0), WAIT_OBJECT_0);  // manual reset
-    EXPECT_EQ(WaitForSingleObject(mgr->m_hStopEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(mgr->m_hCancelEvent.get(), 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(mgr->m_hCancelEvent.get(), 0), WAIT_OBJECT_0);  // manual reset
+    EXPECT_EQ(WaitForSingleObject(mgr->m_hStopEvent.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     ASSERT_EQ(mgr->Uninit(), S_OK);
 }

@@ -101,7 +101,7 @@ TEST_F(RulesFlow, FiftyInitUninitRoundsWhileLoading) {
 
 TEST_F(RulesFlow, UninstallAsksTheDataComponentForState15) {
     m_p->TaskInit();  // no message window outside Init: connected, but not initialised
-    ASSERT_NE(m_p->m_pDataMgr, nullptr);
+    ASSERT_TRUE(m_p->m_pDataMgr);
     EXPECT_EQ(m_p->Uninstall(5001), E_FAIL);
     EXPECT_TRUE(Queued(m_p).empty());
     m_p->m_bInited = TRUE;
@@ -126,8 +126,8 @@ TEST_F(RulesFlow, UninstallAsksTheDataComponentForState15) {
 
 TEST_F(RulesFlow, OnNotifyQueuesTaskAddForInstalledStatesOnly) {
     m_p->TaskInit();
-    ASSERT_NE(m_p->m_pDataMgr, nullptr);
-    IKxDataMgr* data = m_p->m_pDataMgr;
+    ASSERT_TRUE(m_p->m_pDataMgr);
+    IKxDataMgr* data = m_p->m_pDataMgr.get();
     data->SetSoftState(5001, 8);
     data->SetSoftState(5002, 11);
     data->SetSoftState(5003, 15);

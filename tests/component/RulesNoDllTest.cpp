@@ -15,8 +15,8 @@ TEST(RulesWithoutKxData, TaskInitLogsThePathAndGives23) {
     auto* p = new CKxUninstMgr();
     p->AddRef();
     p->TaskInit();
-    EXPECT_EQ(p->m_hDll, nullptr);
-    EXPECT_EQ(p->m_pDataMgr, nullptr);
+    EXPECT_FALSE(p->m_hDll);
+    EXPECT_FALSE(p->m_pDataMgr);
     EXPECT_FALSE(p->m_bInited);
     EXPECT_EQ(kxtest::LogLinesContaining(L"step.1 LoadLibrary:[" + kxtest::ExeFolder() + L"KxData.dll], m_hDll=[0x0]",
                                          from).size(), 1u);
@@ -42,7 +42,7 @@ TEST(RulesWithoutKxData, InitAndUninitRunWithoutTheDataComponent) {
     auto free = kxtest::LogLinesContaining(L"CKxUninstMgr::TaskFree()]", from);
     ASSERT_FALSE(free.empty());
     EXPECT_NE(free.back().find(L"End"), std::wstring::npos);
-    EXPECT_EQ(p->m_hDll, nullptr);
-    EXPECT_EQ(p->m_pDataMgr, nullptr);
+    EXPECT_FALSE(p->m_hDll);
+    EXPECT_FALSE(p->m_pDataMgr);
     p->Release();
 }

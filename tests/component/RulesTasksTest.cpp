@@ -11,6 +11,7 @@
 #include "KxDataTestKit.h"
 #include "KxUninstMgr.h"
 #include "KxUninstStartup.h"
+#include "ListDump.h"
 #include "SoftItem.h"
 #include "UninstallRuleItem.h"
 #include "kxtest/HostLayout.h"
@@ -63,8 +64,7 @@ protected:
     void TearDown() override {
         m_p->TaskClearRules();
         ReleaseDataComponent(*m_p);
-        if (m_p->m_hStopEvent && m_bOwnStop) CloseHandle(m_p->m_hStopEvent);
-        m_p->m_hStopEvent = nullptr;
+        if (m_p->m_hStopEvent && m_bOwnStop) m_p->m_hStopEvent.reset();
         m_p->Release();
         kxtest::SetDiagConfig(L"Dump", nullptr, 0);
         DeleteFileW(RulesPath().c_str());
@@ -73,7 +73,7 @@ protected:
     // The data component connected as TaskInit leaves it, with its rules loaded.
     void Connect() {
         m_p->TaskInit();
-        ASSERT_NE(m_p->m_pDataMgr, nullptr);
+        ASSERT_TRUE(m_p->m_pDataMgr);
         if (!m_p->m_bInited) {
             ASSERT_EQ(m_p->m_pDataMgr->LoadData(DATA_UNINSTALL_RULE), S_OK);
         }
@@ -113,8 +113,8 @@ TEST_F(RuleTasks, TaskInitConnectsTheDataComponent) {
     auto step1 = mark.Lines(L"step.1 LoadLibrary:[" + kxtest::ExeFolder() + L"KxData.dll], m_hDll=[0x");
     ASSERT_EQ(step1.size(), 1u);
     EXPECT_EQ(step1[0].find(L"m_hDll=[0x0]"), std::wstring::npos);
-    EXPECT_NE(m_p->m_hDll, nullptr);
-    ASSERT_NE(m_p->m_pDataMgr, nullptr);
+    EXPECT_TRUE(m_p->m_hDll);
+    ASSERT_TRUE(m_p->m_pDataMgr);
     EXPECT_TRUE(mark.Has(L"step.2 IKxDataMgr初始化, hr=[0x0]"));
     if (!m_p->m_pMesWnd) {
         // Nothing could hear the rules arrive without the message window: registration counts as failed.
@@ -122,7 +122,7 @@ TEST_F(RuleTasks, TaskInitConnectsTheDataComponent) {
         EXPECT_FALSE(m_p->m_bInited);
         // A second attempt starts again from the library and leaves one data component.
         m_p->TaskInit();
-        EXPECT_NE(m_p->m_pDataMgr, nullptr);
+        EXPECT_TRUE(m_p->m_pDataMgr);
     }
     auto ends = mark.Lines(L"CKxUninstMgr::TaskInit");
     ASSERT_FALSE(ends.empty());
@@ -194,7 +194,7 @@ TEST_F(RuleTasks, StopEventEndsTheFetchWith15AndKeepsTheRules) {
     Connect();
     m_p->TaskGetUnRules();
     Append(130);
-    m_p->m_hStopEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    m_p->m_hStopEvent.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
     m_bOwnStop = true;
     LogMark mark;
     m_p->TaskGetUnRules();
@@ -212,7 +212,7 @@ TEST_F(RuleTasks, NoDataComponentGives101) {
 
 TEST_F(RuleTasks, WorkerAndHostThreadCallTheDataComponentAtOnce) {
     Connect();
-    IKxDataMgr* data = m_p->m_pDataMgr;
+    IKxDataMgr* data = m_p->m_pDataMgr.get();
     IKxListMgr* list = nullptr;
     data->QueryInterface(IID_IKxListMgr, reinterpret_cast<void**>(&list));
     std::atomic<bool> done{false};
@@ -260,12 +260,11 @@ TEST_F(RuleTasks, RuleDumpExactText) {
         m_p->m_vecRule.push_back(r);
     }
     RemoveDumps(L"D_UnRule_");
-    m_p->DumpList(DATA_UNINSTALL_RULE);
+    DumpRuleList(m_p->m_vecRule);
     EXPECT_TRUE(Dumps(L"D_UnRule_").empty());  // switch off
 
     kxtest::SetDiagConfig(L"Dump", L"UnRule", 1);
-    m_p->DumpList(DATA_UNINSTALL_RULE);
-    m_p->DumpList(8);  // no such dump
+    DumpRuleList(m_p->m_vecRule);
     auto files = Dumps(L"D_UnRule_");
     ASSERT_EQ(files.size(), 1u);
     std::wstring text =
@@ -294,7 +293,7 @@ TEST_F(RuleTasks, SoftListDumpExactText) {
     m_p->m_vecSoft = {a, b};
     RemoveDumps(L"D_UnSoft_");
     kxtest::SetDiagConfig(L"Dump", L"UnSoft", 1);
-    m_p->DumpList(LIST_SOFT);
+    DumpSoftList(m_p->m_vecSoft);
     auto files = Dumps(L"D_UnSoft_");
     ASSERT_EQ(files.size(), 1u);
     std::wstring text =
@@ -314,7 +313,7 @@ TEST_F(RuleTasks, ShippedRulesArriveWhole) {
     std::wstring shipped = kxtest::ExeFolder() + L"shipped\\KxDataRules.txt";
     SetEnvironmentVariableW(L"KXDATA_RULES", shipped.c_str());
     m_p->TaskInit();
-    ASSERT_NE(m_p->m_pDataMgr, nullptr);
+    ASSERT_TRUE(m_p->m_pDataMgr);
     if (!m_p->m_bInited) m_p->m_pDataMgr->LoadData(DATA_UNINSTALL_RULE);
     IKxListMgr* list = nullptr;
     m_p->m_pDataMgr->QueryInterface(IID_IKxListMgr, reinterpret_cast<void**>(&list));

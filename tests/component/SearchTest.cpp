@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CategoryItem.h"
+#include "CategoryStat.h"
 #include "CategoryTable.h"
 #include "KxUninstMgr.h"
 #include "KxUninstStartup.h"
@@ -93,10 +94,10 @@ protected:
     }
 
     void Count(BOOL bAdd, const std::wstring& category) {
-        EnterCriticalSection(&m_mgr.m_csList);
-        m_mgr.StatCategory(bAdd, CategoryNameById(0).c_str());
-        m_mgr.StatCategory(bAdd, category.c_str());
-        LeaveCriticalSection(&m_mgr.m_csList);
+        kx::CritSecLock lock(m_mgr.m_csList);
+        SoftLists lists = m_mgr.Lists();
+        StatCategory(lists, bAdd, CategoryNameById(0).c_str());
+        StatCategory(lists, bAdd, category.c_str());
     }
 
     std::vector<std::pair<UINT, UINT>> Categories() const {

@@ -87,7 +87,7 @@ TEST(Worker, RunsQueuedTasksInCodeOrderAndLogsItsLife) {
     ASSERT_TRUE(recorder.WaitForRun(9));
     EXPECT_EQ(recorder.Runs(), (Pairs{{0, 0}, {3, 0}, {4, 0}, {6, 0}, {9, 2}}));
     HANDLE hThread = nullptr;
-    DuplicateHandle(GetCurrentProcess(), mgr->m_hThread, GetCurrentProcess(), &hThread, 0, FALSE,
+    DuplicateHandle(GetCurrentProcess(), mgr->m_hThread.get(), GetCurrentProcess(), &hThread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     ASSERT_EQ(mgr->Uninit(), S_OK);
     DWORD dwExit = 1;
@@ -112,11 +112,11 @@ TEST(Worker, RunsQueuedTasksInCodeOrderAndLogsItsLife) {
     auto timing = LogMessages(mark, L"CExecuteTime::~CExecuteTime");
     ASSERT_EQ(timing.size(), 1u);
     EXPECT_EQ(timing[0].rfind(L"CKxUninstMgr::TaskFree execute ", 0), 0u);
-    EXPECT_EQ(mgr->m_hThread, nullptr);
-    EXPECT_EQ(mgr->m_pMesWnd, nullptr);
-    EXPECT_EQ(mgr->m_hStopEvent, nullptr);
-    EXPECT_EQ(mgr->m_hCancelEvent, nullptr);
-    EXPECT_EQ(mgr->m_hActiveEvent, nullptr);
+    EXPECT_FALSE(mgr->m_hThread);
+    EXPECT_FALSE(mgr->m_pMesWnd);
+    EXPECT_FALSE(mgr->m_hStopEvent);
+    EXPECT_FALSE(mgr->m_hCancelEvent);
+    EXPECT_FALSE(mgr->m_hActiveEvent);
 }
 
 TEST(Worker, ExitOvertakesPendingTasksWhichTheExitTaskFrees) {
@@ -153,12 +153,12 @@ TEST(Worker, InitTwiceStartsOneWorkerAndQueuesTaskInitAgain) {
     const size_t mark = kxct::LogMark();
     ASSERT_EQ(mgr->Init(), S_OK);
     ASSERT_TRUE(recorder.WaitForRun(TASK_INIT));
-    HANDLE hThread = mgr->m_hThread;
-    CMesWnd* pWnd = mgr->m_pMesWnd;
+    HANDLE hThread = mgr->m_hThread.get();
+    CMesWnd* pWnd = mgr->m_pMesWnd.get();
     ASSERT_EQ(mgr->Init(), S_OK);
     ASSERT_TRUE(recorder.WaitForRun(TASK_INIT, 2));
-    EXPECT_EQ(mgr->m_hThread, hThread);
-    EXPECT_EQ(mgr->m_pMesWnd, pWnd);
+    EXPECT_EQ(mgr->m_hThread.get(), hThread);
+    EXPECT_EQ(mgr->m_pMesWnd.get(), pWnd);
     auto init = LogMessages(mark, L"CKxUninstMgr::Init");
     EXPECT_EQ(CountOf(init, L"step.1 创建消息总线"), 2u);
     EXPECT_EQ(CountOf(init, L"step.3 创建工作线程"), 1u);
@@ -177,10 +177,10 @@ TEST(Worker, InitTwiceStartsOneWorkerAndQueuesTaskInitAgain) {
 
     // And Init after Uninit builds everything anew.
     ASSERT_EQ(mgr->Init(), S_OK);
-    EXPECT_NE(mgr->m_hThread, nullptr);
-    EXPECT_NE(mgr->m_pMesWnd, nullptr);
-    EXPECT_NE(mgr->m_hStopEvent, nullptr);
-    EXPECT_EQ(WaitForSingleObject(mgr->m_hStopEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(mgr->m_hThread);
+    EXPECT_TRUE(mgr->m_pMesWnd);
+    EXPECT_TRUE(mgr->m_hStopEvent);
+    EXPECT_EQ(WaitForSingleObject(mgr->m_hStopEvent.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     ASSERT_TRUE(recorder.WaitForRun(TASK_INIT, 4));
     ASSERT_EQ(mgr->Uninit(), S_OK);
 }
@@ -195,7 +195,7 @@ TEST(Worker, UninitTerminatesAWorkerStuckInATaskAfterTwoSeconds) {
     mgr->TaskPush(TASK_ADD, 3);
     ASSERT_TRUE(recorder.WaitUntilHeld());
     HANDLE hThread = nullptr;
-    DuplicateHandle(GetCurrentProcess(), mgr->m_hThread, GetCurrentProcess(), &hThread, 0, FALSE,
+    DuplicateHandle(GetCurrentProcess(), mgr->m_hThread.get(), GetCurrentProcess(), &hThread, 0, FALSE,
                     DUPLICATE_SAME_ACCESS);
     const DWORD dwStart = GetTickCount();
     ASSERT_EQ(mgr->Uninit(), S_OK);
@@ -206,9 +206,9 @@ TEST(Worker, UninitTerminatesAWorkerStuckInATaskAfterTwoSeconds) {
     GetExitCodeThread(hThread, &dwExit);
     CloseHandle(hThread);
     EXPECT_EQ(dwExit, 0xFFFFFFFFu);
-    EXPECT_EQ(mgr->m_hThread, nullptr);
-    EXPECT_EQ(mgr->m_pMesWnd, nullptr);
-    EXPECT_EQ(mgr->m_hStopEvent, nullptr);
+    EXPECT_FALSE(mgr->m_hThread);
+    EXPECT_FALSE(mgr->m_pMesWnd);
+    EXPECT_FALSE(mgr->m_hStopEvent);
     EXPECT_TRUE(LogMessages(mark, L"CKxUninstMgr::TaskFree").empty());
     // The task that never ran stays queued; the exit request that nobody took does not.
     EXPECT_EQ(Queue(mgr.get()), (Pairs{{TASK_ADD, 3}}));

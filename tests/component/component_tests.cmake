@@ -3,7 +3,7 @@
 kx_add_test(NAME component_tests
   SOURCES ComponentTestUtil.cpp TaskQueueTest.cpp ObjectTest.cpp ListenerTest.cpp CategoryTableTest.cpp
           RegistrarTest.cpp FactoryTest.cpp
-  LIBS kxuninst_core kxhostkit
+  LIBS kx_component kxhostkit
   DLLS KxUninst)
 
 # A host built only from the public header: registers the DLL with regsvr32, creates the object through COM,

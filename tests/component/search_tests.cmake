@@ -1,1 +1,1 @@
-kx_add_test(NAME search_tests SOURCES SearchTest.cpp LIBS kxuninst_core DLLS Ferro80U)
+kx_add_test(NAME search_tests SOURCES SearchTest.cpp LIBS kx_component DLLS Ferro80U)

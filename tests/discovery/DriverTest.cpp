@@ -113,8 +113,8 @@ TEST_F(DriverTest, StepsInOrderOfPrecedence) {
     ASSERT_EQ(map.size(), 6u);
     const UnItemInside& w = *map.at(L"Thirty-two");
     EXPECT_EQ(w.KeyPath, L"HKEY_LOCAL_MACHINE\\" + kWowUninstall + L"W");
-    EXPECT_EQ(GetUninstallCommand(w.KeyPath.c_str()), L"C:\\w\\un.exe");
-    EXPECT_TRUE(KeyHasDisplayName(w.KeyPath.c_str()));
+    EXPECT_EQ(UNINST_API::GetUninstallCommand(w.KeyPath.c_str()), L"C:\\w\\un.exe");
+    EXPECT_TRUE(UNINST_API::KeyHasDisplayName(w.KeyPath.c_str()));
 #endif
 
     auto steps = kxtest::LogLinesContaining(L"CKxUninstMgr::CreateUnItemInside", before);
@@ -176,7 +176,7 @@ TEST(DriverRealRegistry, FindsAnEntryWrittenThroughThe32BitView) {
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, (kUninstall + name).c_str(), KEY_WOW64_32KEY, 0);
     ASSERT_EQ(map.count(name), 1u);
     EXPECT_EQ(map.at(name)->KeyPath, L"HKEY_LOCAL_MACHINE\\" + kWowUninstall + name);
-    EXPECT_TRUE(IsSoftwareGone(name, L""));
+    EXPECT_TRUE(UNINST_API::IsSoftwareGone(name, L""));
 }
 #endif
 

@@ -85,8 +85,8 @@ TEST_F(RealInstallTest, NsisAndMsiInstallsAreDiscoveredAndGoneAfterUninstall) {
     EXPECT_EQ(nsis.InstallDate, L"2025-01-15");
     EXPECT_EQ(nsis.Use, 3u);
     EXPECT_EQ(nsis.Virtual, 0);
-    EXPECT_EQ(GetUninstallCommand(nsis.KeyPath.c_str()), nsis.UninstallString);
-    EXPECT_FALSE(IsSoftwareGone(nsis.UninstallKey, nsis.UninstallString));
+    EXPECT_EQ(UNINST_API::GetUninstallCommand(nsis.KeyPath.c_str()), nsis.UninstallString);
+    EXPECT_FALSE(UNINST_API::IsSoftwareGone(nsis.UninstallKey, nsis.UninstallString));
 
     // MSI: its Uninstall key comes first; the command is REG_EXPAND_SZ and read as stored.
     const UnItemInside& msi = *map.at(kMsiName);
@@ -98,8 +98,8 @@ TEST_F(RealInstallTest, NsisAndMsiInstallsAreDiscoveredAndGoneAfterUninstall) {
     EXPECT_EQ(msi.InstallDate, Today());
     EXPECT_EQ(msi.DisplayIcon, std::wstring(szSystem) + L"\\MsiExec.exe, 0");
     EXPECT_EQ(msi.InstallLocation, L"");
-    EXPECT_EQ(GetUninstallCommand(msi.KeyPath.c_str()), msi.UninstallString);
-    EXPECT_FALSE(IsSoftwareGone(msi.UninstallKey, msi.UninstallString));
+    EXPECT_EQ(UNINST_API::GetUninstallCommand(msi.KeyPath.c_str()), msi.UninstallString);
+    EXPECT_FALSE(UNINST_API::IsSoftwareGone(msi.UninstallKey, msi.UninstallString));
 
     // The same product from the system account's Installer list, when its Uninstall key did not come first.
     const std::wstring products = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\" +
@@ -118,9 +118,9 @@ TEST_F(RealInstallTest, NsisAndMsiInstallsAreDiscoveredAndGoneAfterUninstall) {
     EXPECT_EQ(RunToEnd(L"\"" + folder + L"uninst.exe\" /S _?=" + NsisFolder()), 0u);
     kxtest::RemoveTree(NsisFolder());  // the in-place uninstaller cannot delete itself
     EXPECT_EQ(RunToEnd(std::wstring(L"msiexec.exe /x ") + kMsiCode + L" /qn"), 0u);
-    EXPECT_TRUE(IsSoftwareGone(kNsisKey, nsisCommand));
-    EXPECT_TRUE(IsSoftwareGone(kMsiCode, msiCommand));
-    EXPECT_FALSE(KeyHasDisplayName((L"HKEY_LOCAL_MACHINE\\" + kUninstall + kMsiCode).c_str()));
+    EXPECT_TRUE(UNINST_API::IsSoftwareGone(kNsisKey, nsisCommand));
+    EXPECT_TRUE(UNINST_API::IsSoftwareGone(kMsiCode, msiCommand));
+    EXPECT_FALSE(UNINST_API::KeyHasDisplayName((L"HKEY_LOCAL_MACHINE\\" + kUninstall + kMsiCode).c_str()));
 
     InsideMap after;
     CreateUnItemInside(after, nullptr);

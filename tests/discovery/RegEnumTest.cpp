@@ -201,19 +201,19 @@ TEST_F(RegEnumTest, UninstallCommandAndDisplayNameChecks) {
     kxtest::SetDword(HKEY_CURRENT_USER, kUninstall + guidKey, L"WindowsInstaller", 0);
     kxtest::SetDword(HKEY_LOCAL_MACHINE, kUninstall + L"NotAGuid", L"WindowsInstaller", 1);
     const std::wstring lm = L"HKEY_LOCAL_MACHINE\\" + kUninstall;
-    EXPECT_EQ(GetUninstallCommand((lm + L"Cmd").c_str()), L"C:\\x\\un.exe /S");
-    EXPECT_EQ(GetUninstallCommand((lm + guidKey).c_str()), L"MsiExec.exe /x" + guidKey);
-    EXPECT_EQ(GetUninstallCommand((L"HKEY_CURRENT_USER\\" + kUninstall + guidKey).c_str()), L"");
-    EXPECT_EQ(GetUninstallCommand((lm + L"NotAGuid").c_str()), L"");
-    EXPECT_EQ(GetUninstallCommand((L"HKLM\\" + kUninstall + L"Cmd").c_str()), L"");
-    EXPECT_EQ(GetUninstallCommand(L"HKEY_LOCAL_MACHINE"), L"");
-    EXPECT_EQ(GetUninstallCommand(nullptr), L"");
+    EXPECT_EQ(UNINST_API::GetUninstallCommand((lm + L"Cmd").c_str()), L"C:\\x\\un.exe /S");
+    EXPECT_EQ(UNINST_API::GetUninstallCommand((lm + guidKey).c_str()), L"MsiExec.exe /x" + guidKey);
+    EXPECT_EQ(UNINST_API::GetUninstallCommand((L"HKEY_CURRENT_USER\\" + kUninstall + guidKey).c_str()), L"");
+    EXPECT_EQ(UNINST_API::GetUninstallCommand((lm + L"NotAGuid").c_str()), L"");
+    EXPECT_EQ(UNINST_API::GetUninstallCommand((L"HKLM\\" + kUninstall + L"Cmd").c_str()), L"");
+    EXPECT_EQ(UNINST_API::GetUninstallCommand(L"HKEY_LOCAL_MACHINE"), L"");
+    EXPECT_EQ(UNINST_API::GetUninstallCommand(nullptr), L"");
 
     Entry(HKEY_CURRENT_USER, L"Named", L"Named");
-    EXPECT_TRUE(KeyHasDisplayName((L"HKEY_CURRENT_USER\\" + kUninstall + L"Named").c_str()));
-    EXPECT_FALSE(KeyHasDisplayName((lm + L"Cmd").c_str()));
-    EXPECT_FALSE(KeyHasDisplayName((L"HKCU\\" + kUninstall + L"Named").c_str()));
-    EXPECT_FALSE(KeyHasDisplayName(nullptr));
+    EXPECT_TRUE(UNINST_API::KeyHasDisplayName((L"HKEY_CURRENT_USER\\" + kUninstall + L"Named").c_str()));
+    EXPECT_FALSE(UNINST_API::KeyHasDisplayName((lm + L"Cmd").c_str()));
+    EXPECT_FALSE(UNINST_API::KeyHasDisplayName((L"HKCU\\" + kUninstall + L"Named").c_str()));
+    EXPECT_FALSE(UNINST_API::KeyHasDisplayName(nullptr));
 }
 
 TEST_F(RegEnumTest, IsSoftwareGone) {
@@ -222,16 +222,16 @@ TEST_F(RegEnumTest, IsSoftwareGone) {
     const std::wstring command = L"\"" + app + L"\\uninst.exe\" /S";
     Entry(HKEY_LOCAL_MACHINE, L"InLM", L"x");
     Entry(HKEY_CURRENT_USER, L"InCU", L"x");
-    EXPECT_FALSE(IsSoftwareGone(L"InLM", L"Q:\\gone.exe"));
-    EXPECT_FALSE(IsSoftwareGone(L"InCU", L"Q:\\gone.exe"));
-    EXPECT_TRUE(IsSoftwareGone(L"{12345678-90AB-CDEF-1234-567890ABCDEF}", command));
-    EXPECT_FALSE(IsSoftwareGone(L"Other", command));
-    EXPECT_TRUE(IsSoftwareGone(L"Other", L"\"" + app + L"\\missing.exe\" /S"));
-    EXPECT_TRUE(IsSoftwareGone(L"Other", L""));
+    EXPECT_FALSE(UNINST_API::IsSoftwareGone(L"InLM", L"Q:\\gone.exe"));
+    EXPECT_FALSE(UNINST_API::IsSoftwareGone(L"InCU", L"Q:\\gone.exe"));
+    EXPECT_TRUE(UNINST_API::IsSoftwareGone(L"{12345678-90AB-CDEF-1234-567890ABCDEF}", command));
+    EXPECT_FALSE(UNINST_API::IsSoftwareGone(L"Other", command));
+    EXPECT_TRUE(UNINST_API::IsSoftwareGone(L"Other", L"\"" + app + L"\\missing.exe\" /S"));
+    EXPECT_TRUE(UNINST_API::IsSoftwareGone(L"Other", L""));
 #ifdef _WIN64
     kxtest::SetString(HKEY_LOCAL_MACHINE, L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\W32",
                       L"DisplayName", L"x");
-    EXPECT_FALSE(IsSoftwareGone(L"W32", L""));
+    EXPECT_FALSE(UNINST_API::IsSoftwareGone(L"W32", L""));
 #endif
 }
 

@@ -15,5 +15,5 @@ add_custom_target(discovery_installers DEPENDS "${kx_inst_dir}/KxTestNsisSetup.e
 
 kx_add_test(NAME discovery_install_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/DiscoveryTestMain.cpp ${CMAKE_CURRENT_LIST_DIR}/RealInstallTest.cpp
-  LIBS kxuninst_core TIMEOUT 240)
+  LIBS kx_component TIMEOUT 240)
 add_dependencies(discovery_install_tests discovery_installers)

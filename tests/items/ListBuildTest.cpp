@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "KxUninstStartup.h"
+#include "KxUninstAPI.h"
 #include "ListBuild.h"
 #include "ListTestSupport.h"
 #include "CategoryTable.h"
@@ -62,10 +63,10 @@ TEST(MatchTokens, TokensAreLowerCasedWhenAdded) {
     EXPECT_EQ(MatchTokens(Tokens({L"NotePad"}), Tokens({L"notepad"})), 2);
 }
 
-TEST(KeyTail, TextAfterTheLastBackslash) {
-    EXPECT_EQ(KeyTail(L"HKEY_CURRENT_USER\\Software\\X\\Uninstall\\App"), L"App");
-    EXPECT_EQ(KeyTail(L"HKEY_CURRENT_USER\\Uninstall\\"), L"");
-    EXPECT_EQ(KeyTail(L"NoBackslash"), L"");
+TEST(KeyNameOf, TextAfterTheLastBackslash) {
+    EXPECT_EQ(KeyNameOf(L"HKEY_CURRENT_USER\\Software\\X\\Uninstall\\App"), L"App");
+    EXPECT_EQ(KeyNameOf(L"HKEY_CURRENT_USER\\Uninstall\\"), L"");
+    EXPECT_EQ(KeyNameOf(L"NoBackslash"), L"");
 }
 
 class MatchRuleTest : public ::testing::Test {
@@ -79,46 +80,45 @@ protected:
 TEST_F(MatchRuleTest, ExactRuleAfterACandidateIsTheResult) {
     mgr.m_vecRule = {MakeRule(L"editor"), MakeRule(L"Text Editor 2")};
     auto item = Item(L"TEXT EDITOR 2", L"HKEY_LOCAL_MACHINE\\X\\te2");
-    EXPECT_EQ(mgr.MatchRule(item.get()), mgr.m_vecRule[1]);
+    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), mgr.m_vecRule[1]);
 }
 
 TEST_F(MatchRuleTest, ExactRuleFirstStopsTheScan) {
     mgr.m_vecRule = {MakeRule(L"Text Editor 2"), MakeRule(L"editor")};
     auto item = Item(L"TEXT EDITOR 2", L"HKEY_LOCAL_MACHINE\\X\\te2");
-    EXPECT_EQ(mgr.MatchRule(item.get()), mgr.m_vecRule[0]);
+    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), mgr.m_vecRule[0]);
 }
 
 TEST_F(MatchRuleTest, LastCandidateWinsWithoutAnExactRule) {
     mgr.m_vecRule = {MakeRule(L"edit"), MakeRule(L"nothing"), MakeRule(L"editor"), MakeRule(L"Zip")};
     auto item = Item(L"Text Editor 2", L"HKEY_LOCAL_MACHINE\\X\\te2");
-    EXPECT_EQ(mgr.MatchRule(item.get()), mgr.m_vecRule[2]);
+    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), mgr.m_vecRule[2]);
 }
 
 TEST_F(MatchRuleTest, SubkeyNameMatchesToo) {
     mgr.m_vecRule = {MakeRule(L"{ABCDEF}"), MakeRule(L"7-zip")};
     auto item = Item(L"Archiver 7", L"HKEY_LOCAL_MACHINE\\Software\\Uninstall\\{abcdef}");
-    EXPECT_EQ(mgr.MatchRule(item.get()), mgr.m_vecRule[0]);
+    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), mgr.m_vecRule[0]);
 }
 
 TEST_F(MatchRuleTest, EmptyNameAndKeyEndingInBackslashFindNoRule) {
     mgr.m_vecRule = {MakeRule(L"a"), MakeRule(L"Uninstall"), MakeRule(L"")};
     auto item = Item(L"", L"HKEY_LOCAL_MACHINE\\Software\\Uninstall\\");
-    EXPECT_EQ(mgr.MatchRule(item.get()), nullptr);
+    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), nullptr);
 }
 
 TEST_F(MatchRuleTest, StopEventEndsTheScanWithTheCandidateSoFar) {
     mgr.m_vecRule = {MakeRule(L"editor"), MakeRule(L"Text Editor 2")};
-    mgr.m_hStopEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    mgr.m_hStopEvent.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
     auto item = Item(L"TEXT EDITOR 2", L"HKEY_LOCAL_MACHINE\\X\\te2");
-    EXPECT_EQ(mgr.MatchRule(item.get()), nullptr);
-    CloseHandle(mgr.m_hStopEvent);
-    mgr.m_hStopEvent = nullptr;
+    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), nullptr);
+    mgr.m_hStopEvent.reset();
 }
 
 class CreateSoftItemTest : public ::testing::Test {
 protected:
     void SetUp() override { KxUninstStartup(nullptr); }
-    std::unique_ptr<CSoftItem> Create(UnItemInside r) { return std::unique_ptr<CSoftItem>(mgr.CreateSoftItem(&r)); }
+    std::unique_ptr<CSoftItem> Create(UnItemInside r) { return std::unique_ptr<CSoftItem>(CreateSoftItem(mgr.BuildContext(), &r)); }
     RecordingMgr mgr;
 };
 
@@ -126,7 +126,7 @@ TEST_F(CreateSoftItemTest, OwnComponentsAreNeverItemsInAnyCase) {
     for (const wchar_t* key : {L"OrvaneCm", L"orvanecm", L"ORVANECM", L"oRvAnEcM", L"Pelmora", L"PELMORA"})
         EXPECT_EQ(Create(Record(L"Suite part", key)), nullptr) << key;
     EXPECT_NE(Create(Record(L"Suite part", L"OrvaneCm2")), nullptr);
-    EXPECT_EQ(mgr.CreateSoftItem(nullptr), nullptr);
+    EXPECT_EQ(CreateSoftItem(mgr.BuildContext(), nullptr), nullptr);
 }
 
 TEST_F(CreateSoftItemTest, FieldsFromTheRecordWithoutRule) {
@@ -191,7 +191,7 @@ TEST_F(CreateSoftItemTest, DataComponentGivesIdAndCategory) {
     TestDataMgr data;
     data.ids[L"rule-soft-id"] = 77;
     data.infos[77].Category = L"Tools";
-    mgr.m_pDataMgr = &data;
+    mgr.m_pDataMgr.reset(&data);
     mgr.m_vecRule = {MakeRule(L"viewer", L"rule-soft-id", 5)};
     auto item = Create(Record(L"Viewer", L"viewer"));
     EXPECT_EQ(item->Id, 77u);
@@ -205,7 +205,7 @@ TEST_F(CreateSoftItemTest, DataComponentGivesIdAndCategory) {
     auto other = Create(Record(L"Other", L"other"));
     EXPECT_EQ(other->Id, 0u);
     EXPECT_EQ(other->Category, L"其他");
-    mgr.m_pDataMgr = nullptr;
+    (void)mgr.m_pDataMgr.detach();
 }
 
 TEST_F(CreateSoftItemTest, InformationRecordCrossesTheTransferBuffer) {
@@ -213,13 +213,13 @@ TEST_F(CreateSoftItemTest, InformationRecordCrossesTheTransferBuffer) {
     data.infos[9].MatchName = L"Viewer";
     data.infos[9].Category = L"图像";
     data.infos[9].SoftId = L"s9";
-    mgr.m_pDataMgr = &data;
-    std::unique_ptr<CSoftInfoItem> info(mgr.GetItemFromKxData(9));
+    mgr.m_pDataMgr.reset(&data);
+    std::unique_ptr<CSoftInfoItem> info(GetItemFromKxData(mgr.m_pDataMgr.get(), 9));
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->MatchName, L"Viewer");
     EXPECT_EQ(info->Category, L"图像");
     EXPECT_EQ(info->SoftId, L"s9");
-    EXPECT_EQ(mgr.GetItemFromKxData(10), nullptr);
-    mgr.m_pDataMgr = nullptr;
-    EXPECT_EQ(mgr.GetItemFromKxData(9), nullptr);
+    EXPECT_EQ(GetItemFromKxData(mgr.m_pDataMgr.get(), 10), nullptr);
+    (void)mgr.m_pDataMgr.detach();
+    EXPECT_EQ(GetItemFromKxData(mgr.m_pDataMgr.get(), 9), nullptr);
 }

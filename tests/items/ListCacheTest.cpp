@@ -33,7 +33,7 @@ protected:
     void SetUp() override {
         KxUninstStartup(nullptr);
         mgr.m_strCacheDir = dir.Path();
-        path = mgr.CacheFilePath(0x20);
+        path = CacheFilePath(mgr.m_strCacheDir, 0x20);
     }
     // Three items with everything filled, Chinese text included.
     void FillThree(RecordingMgr& m) {
@@ -81,14 +81,14 @@ TEST_F(ListCacheTest, PathIsTheFixedApplicationDataFolderUnlessTheHostGaveOne) {
     wchar_t szAppData[MAX_PATH] = {};
     ASSERT_HRESULT_SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, szAppData));
     RecordingMgr fresh;
-    EXPECT_EQ(fresh.CacheFilePath(0x20),
+    EXPECT_EQ(CacheFilePath(fresh.m_strCacheDir, 0x20),
               std::wstring(szAppData) + L"\\Orvane\\OrvaneVarnok\\solvend2\\data\\KxUninstall_32");
-    EXPECT_EQ(fresh.CacheFilePath(0x100),
+    EXPECT_EQ(CacheFilePath(fresh.m_strCacheDir, 0x100),
               std::wstring(szAppData) + L"\\Orvane\\OrvaneVarnok\\solvend2\\data\\KxUninstall_256");
     fresh.m_strCacheDir = L"C:\\cache\\";
-    EXPECT_EQ(fresh.CacheFilePath(0x20), L"C:\\cache\\KxUninstall_32");
+    EXPECT_EQ(CacheFilePath(fresh.m_strCacheDir, 0x20), L"C:\\cache\\KxUninstall_32");
     fresh.m_strCacheDir = L"C:\\cache";
-    EXPECT_EQ(fresh.CacheFilePath(0x20), L"C:\\cache\\KxUninstall_32");
+    EXPECT_EQ(CacheFilePath(fresh.m_strCacheDir, 0x20), L"C:\\cache\\KxUninstall_32");
 }
 
 TEST_F(ListCacheTest, RoundTripIsByteForByte) {
@@ -240,9 +240,9 @@ TEST_F(CacheLoadTaskTest, ListIsReadyFromTheCacheWithFreshIds) {
     TestDataMgr data;
     data.version = 4;
     data.ids[L"soft-Alpha"] = 101;
-    mgr.m_pDataMgr = &data;
+    mgr.m_pDataMgr.reset(&data);
     mgr.TaskLoadCache();
-    mgr.m_pDataMgr = nullptr;
+    (void)mgr.m_pDataMgr.detach();
 
     ASSERT_EQ(mgr.m_vecSoft.size(), 3u);
     EXPECT_EQ(mgr.m_vecSoft[0]->Id, 101u) << "the data component's id replaces the cached one";
@@ -316,13 +316,13 @@ TEST_F(CacheLoadTaskTest, NothingLeftMeansNoNotification) {
 
 TEST_F(ListCacheTest, SaveUsesTheRuleDataVersionAndNeedsTheDataComponent) {
     FillThree(mgr);
-    SaveSoftListCache(mgr);
+    mgr.SaveSoftListCache();
     EXPECT_FALSE(kxtest::PathExists(path)) << "no data component, no save";
     TestDataMgr data;
     data.version = 9;
-    mgr.m_pDataMgr = &data;
-    SaveSoftListCache(mgr);
-    mgr.m_pDataMgr = nullptr;
+    mgr.m_pDataMgr.reset(&data);
+    mgr.SaveSoftListCache();
+    (void)mgr.m_pDataMgr.detach();
     EXPECT_EQ(kxtest::ReadFileBytes(path), CacheBytes(9, 0x20, ThreePayload()));
 
 }

@@ -11,6 +11,7 @@
 #include "CategoryItem.h"
 #include "ItemBytes.h"
 #include "KxUninstMgr.h"
+#include "ListFind.h"
 #include "KxUninstStartup.h"
 #include "PowerSweepItem.h"
 #include "SoftItem.h"
@@ -93,7 +94,7 @@ protected:
         Free(m->m_vecSoft);
         Free(m->m_vecCategory);
         Free(m->m_vecSweep);
-        m->m_pDataMgr = nullptr;
+        (void)m->m_pDataMgr.detach();
         m->Release();
     }
 
@@ -114,7 +115,7 @@ protected:
     }
 
     void ExpectLocksFree() {
-        for (CRITICAL_SECTION* cs : {&m->m_csList, &m->m_csSweep}) {
+        for (CRITICAL_SECTION* cs : {&m->m_csList.get(), &m->m_csSweep.get()}) {
             ASSERT_TRUE(TryEnterCriticalSection(cs));
             EXPECT_EQ(cs->RecursionCount, 1);  // this thread did not still hold it
             LeaveCriticalSection(cs);
@@ -172,7 +173,7 @@ TEST_F(ListStore, CheckOrder) {
     // No data component comes before the type and before the lookup, even for an id that exists.
     ExpectCode(101, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(kOther, 1, buffer, 512); });
     ExpectCode(101, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SOFT, 1, buffer, 512); });
-    m->m_pDataMgr = &data;
+    m->m_pDataMgr.reset(&data);
     ExpectCode(5, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(kOther, 1, buffer, 512); });
     // Index before size: an index past the end gives 12 even into a zero-sized buffer.
     ExpectCode(12, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(LIST_SOFT, 1, buffer, 0); });
@@ -258,7 +259,7 @@ TEST_F(ListStore, ById) {
     ExpectCode(101, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_CATEGORY, 1, buffer, 512); });
     EXPECT_TRUE(Untouched());
 
-    m->m_pDataMgr = &data;
+    m->m_pDataMgr.reset(&data);
     // The first record with the id, in list order.
     ASSERT_EQ(m->GetItemById(LIST_SOFT, 8, buffer, sizeof buffer), S_OK);
     CSoftItem soft;
@@ -291,7 +292,7 @@ TEST_F(ListStore, ById) {
 TEST_F(ListStore, SerializeFailureGivesFour) {
     m->m_vecSoft.push_back(new UnwritableSoftItem());
     m->m_vecSoft.back()->Id = 4;
-    m->m_pDataMgr = &data;
+    m->m_pDataMgr.reset(&data);
     ExpectCode(4, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(LIST_SOFT, 0, buffer, 512); });
     ExpectCode(4, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SOFT, 4, buffer, 512); });
     EXPECT_TRUE(Untouched());
@@ -301,20 +302,20 @@ TEST_F(ListStore, LookupPredicate) {
     std::vector<CSoftItem*> soft = {Soft(1, L"a", L"HKEY_LOCAL_MACHINE\\X"), Soft(2, L"b", L""),
                                     Soft(3, L"c", L"HKEY_LOCAL_MACHINE\\x"), Soft(2, L"d", L"k")};
     // A key compares exactly, with case; the number is then ignored.
-    EXPECT_EQ(CKxUninstMgr::FindSoft(soft, L"HKEY_LOCAL_MACHINE\\x", 1), soft[2]);
-    EXPECT_EQ(CKxUninstMgr::FindSoft(soft, L"HKEY_LOCAL_MACHINE\\X", 99), soft[0]);
-    EXPECT_EQ(CKxUninstMgr::FindSoft(soft, L"hkey_local_machine\\x", 1), nullptr);
-    EXPECT_EQ(CKxUninstMgr::FindSoft(soft, L"HKEY_LOCAL_MACHINE", 1), nullptr);
+    EXPECT_EQ(FindSoft(soft, L"HKEY_LOCAL_MACHINE\\x", 1), soft[2]);
+    EXPECT_EQ(FindSoft(soft, L"HKEY_LOCAL_MACHINE\\X", 99), soft[0]);
+    EXPECT_EQ(FindSoft(soft, L"hkey_local_machine\\x", 1), nullptr);
+    EXPECT_EQ(FindSoft(soft, L"HKEY_LOCAL_MACHINE", 1), nullptr);
     // No key: the first record with the number.
-    EXPECT_EQ(CKxUninstMgr::FindSoft(soft, L"", 2), soft[1]);
-    EXPECT_EQ(CKxUninstMgr::FindSoft(soft, L"", 5), nullptr);
-    EXPECT_EQ(CKxUninstMgr::FindSoft({}, L"", 0), nullptr);
+    EXPECT_EQ(FindSoft(soft, L"", 2), soft[1]);
+    EXPECT_EQ(FindSoft(soft, L"", 5), nullptr);
+    EXPECT_EQ(FindSoft({}, L"", 0), nullptr);
     Free(soft);
 
     std::vector<CCategoryItem*> cats = {Category(1, L"\u5176\u4ED6", 0), Category(2, L"Tools", 0)};
-    EXPECT_EQ(CKxUninstMgr::FindCategory(cats, L"\u5176\u4ED6", 0), cats[0]);
-    EXPECT_EQ(CKxUninstMgr::FindCategory(cats, L"tools", 2), nullptr);
-    EXPECT_EQ(CKxUninstMgr::FindCategory(cats, L"", 2), cats[1]);
+    EXPECT_EQ(FindCategory(cats, L"\u5176\u4ED6", 0), cats[0]);
+    EXPECT_EQ(FindCategory(cats, L"tools", 2), nullptr);
+    EXPECT_EQ(FindCategory(cats, L"", 2), cats[1]);
     Free(cats);
 }
 
@@ -326,12 +327,12 @@ TEST_F(ListStore, HostCallsWaitForTheListLockOnly) {
     std::atomic<bool> released{false};
     std::atomic<bool> sweepBeforeRelease{false};
     std::thread worker([&] {
-        EnterCriticalSection(&m->m_csList);
+        EnterCriticalSection(&m->m_csList.get());
         SetEvent(held);
         sweepBeforeRelease = WaitForSingleObject(sweepDone, 5000) == WAIT_OBJECT_0;
         Sleep(50);
         released = true;
-        LeaveCriticalSection(&m->m_csList);
+        LeaveCriticalSection(&m->m_csList.get());
     });
     WaitForSingleObject(held, INFINITE);
     UINT n = 0;

@@ -138,11 +138,10 @@ TEST_F(ListTasksTest, SecondPassRefreshesInsteadOfAdding) {
 
 TEST_F(ListTasksTest, StopEventEndsThePassWithoutReadyNotification) {
     for (int i = 0; i < 3; ++i) AddEntry(HKEY_LOCAL_MACHINE, L"app" + std::to_wstring(i), L"App " + std::to_wstring(i));
-    mgr.m_hStopEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    mgr.m_hStopEvent.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
     size_t from = kxtest::ComponentLogLineCount();
     mgr.TaskCreateUnList();
-    CloseHandle(mgr.m_hStopEvent);
-    mgr.m_hStopEvent = nullptr;
+    mgr.m_hStopEvent.reset();
     auto lines = LinesOf(L"CKxUninstMgr::TaskCreateUnList", from);
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], L"!!iErr code:[15]");
@@ -158,9 +157,9 @@ protected:
         data.infos[42].SoftId = L"sid-42";
         data.infos[42].Id = 42;
         data.infos[42].Category = L"图像";
-        mgr.m_pDataMgr = &data;
+        mgr.m_pDataMgr.reset(&data);
     }
-    void TearDown() override { mgr.m_pDataMgr = nullptr; }
+    void TearDown() override { (void)mgr.m_pDataMgr.detach(); }
     TestDataMgr data;
 };
 

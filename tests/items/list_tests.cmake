@@ -1,4 +1,4 @@
 kx_add_test(NAME list_tests
   SOURCES ListTestSupport.cpp ListBuildTest.cpp ListCacheTest.cpp ListTasksTest.cpp ListEndToEndTest.cpp
-  LIBS kxuninst_core kxhostkit
+  LIBS kx_component kxhostkit
   DLLS KxData)

@@ -1,16 +1,11 @@
-// The diagnostic dumps of the rule list and the soft list. Callers that hold a list lock keep it; the dumps
-// only read.
-#define KX_LOG_SOURCE ".\\KxUninstMgr"
+#include "ListDump.h"
+
 #include "DumpFile.h"
-#include "KxLog.h"
-#include "KxUninstMgr.h"
 #include "SoftItem.h"
 #include "UninstallRuleItem.h"
 #include "WideFormat.h"
 
-namespace {
-
-void DumpRules(const std::vector<CUninstallRuleItem*>& rules) {
+void DumpRuleList(const std::vector<CUninstallRuleItem*>& rules) {
     CDumpFile dump;
     if (!dump.Open(L"UnRule", L"Log\\D_UnRule_%Y%m%d_%H%M%S.txt")) return;
     dump.WriteHeader(static_cast<int>(rules.size()));
@@ -24,7 +19,7 @@ void DumpRules(const std::vector<CUninstallRuleItem*>& rules) {
     dump.Close();
 }
 
-void DumpSoft(const std::vector<CSoftItem*>& soft) {
+void DumpSoftList(const std::vector<CSoftItem*>& soft) {
     CDumpFile dump;
     if (!dump.Open(L"UnSoft", L"Log\\D_UnSoft_%Y%m%d_%H%M%S.txt")) return;
     dump.WriteHeader(static_cast<int>(soft.size()));
@@ -35,13 +30,4 @@ void DumpSoft(const std::vector<CSoftItem*>& soft) {
                               n++, s->Name.c_str(), s->Size, s->Time.c_str(), s->Category.c_str(), s->Icon.c_str(),
                               s->Folder.c_str(), s->Key.c_str(), s->SoftId.c_str(), s->Id));
     dump.Close();
-}
-
-}  // namespace
-
-void CKxUninstMgr::DumpList(UINT nCode) {
-    if (nCode == DATA_UNINSTALL_RULE)
-        DumpRules(m_vecRule);
-    else if (nCode == LIST_SOFT)
-        DumpSoft(m_vecSoft);
 }

@@ -1,4 +1,4 @@
-// The uninstall task and the forced sweep. For now they only mark their run in the log.
+// The uninstall and sweep tasks of the worker. For now they only mark their run in the log.
 #define KX_LOG_SOURCE ".\\KxUninstMgr"
 #include "KxLog.h"
 #include "KxUninstMgr.h"

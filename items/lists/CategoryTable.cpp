@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "IniSection.h"
 #include "KxUninstAPI.h"
 
 namespace {
@@ -37,13 +38,8 @@ std::pair<UINT, std::wstring> ParseLine(const std::wstring& line) {
 void LoadCategories(LPCWSTR pszIniFile) {
     CategoryList table;
     if (pszIniFile) {
-        std::vector<wchar_t> buffer(kSectionChars, L'\0');
-        DWORD n = GetPrivateProfileSectionW(L"List", buffer.data(), kSectionChars, pszIniFile);
-        for (DWORD i = 0; i < n && buffer[i];) {
-            std::wstring line(&buffer[i]);
+        for (const std::wstring& line : kx::ReadIniSection(pszIniFile, L"List", kSectionChars, false))
             table.push_back(ParseLine(line));
-            i += static_cast<DWORD>(line.size()) + 1;
-        }
     }
     AcquireSRWLockExclusive(&g_lock);
     g_table.swap(table);

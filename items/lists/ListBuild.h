@@ -1,0 +1,48 @@
+// The uninstallable list: built from discovery, the uninstall rules and the data component's software
+// information (TaskCreateUnList), and completed one software at a time when the data component reports one
+// (TaskAdd). The functions log under the task names of the component object.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "SoftLists.h"
+#include "UnItemInside.h"
+
+class CSoftInfoItem;
+class CUninstallRuleItem;
+
+// What a list build works on; m_csList is taken by the build itself, after discovery.
+struct ListBuildContext {
+    SoftLists lists;
+    CRITICAL_SECTION& csList;
+    const std::vector<CUninstallRuleItem*>& vecRule;
+    IKxDataMgr* pDataMgr;
+    HANDLE hStopEvent;
+};
+
+// Texts compared by MatchTokens; each is lower-cased (C runtime) as it is added.
+using TokenList = std::vector<std::wstring>;
+
+void AddToken(TokenList& list, const std::wstring& strText);
+
+// 2 when a non-empty text of one list equals one of the other, else 1 when one contains the other, else 0.
+// The first exact pair wins at once, whatever partial pairs came before it.
+int MatchTokens(const TokenList& a, const TokenList& b);
+
+// The first rule whose name equals the item's name or key name, else the last one that contains or is
+// contained in one of them; null when none, or when the stop event ends the search.
+CUninstallRuleItem* MatchRule(const std::vector<CUninstallRuleItem*>& vecRule, const CSoftItem& item,
+                              HANDLE hStopEvent);
+// The data component's software information of id nId (type 1); null when it has none.
+CSoftInfoItem* GetItemFromKxData(IKxDataMgr* pDataMgr, UINT nId);
+// A new list item from a discovery record: rule match, the data component's id and category. Null for our
+// own suite's components and on allocation failure.
+CSoftItem* CreateSoftItem(const ListBuildContext& ctx, const UnItemInside* pRecord);
+
+// TaskCreateUnList: discovery, then (under m_csList) refresh the known items and add the new ones; the
+// list-ready notifications when it was not stopped.
+void CreateUnList(ListBuildContext& ctx);
+// TaskAdd: the software nId the data component reports as installed, found by its match name and put into
+// the list in place of any item with its id or subkey.
+void AddUnItem(ListBuildContext& ctx, UINT nId);
