@@ -1,0 +1,5 @@
+# The job wait, with real processes and jobs. Its cases run one after another: they share the job's name.
+kx_add_test(NAME jobwait_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/JobWaitTest.cpp
+  LIBS kxuninst_core
+  TIMEOUT 240)
