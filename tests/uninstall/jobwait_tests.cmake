@@ -3,3 +3,5 @@ kx_add_test(NAME jobwait_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/JobWaitTest.cpp
   LIBS kxuninst_core
   TIMEOUT 240)
+# Tests of other binaries that run uninstallers would share the job's name with it.
+set_tests_properties(jobwait_tests PROPERTIES RESOURCE_LOCK KxUninst.WaitForAllProcess)
