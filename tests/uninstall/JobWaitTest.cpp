@@ -348,7 +348,7 @@ TEST_F(JobWaitTest, EndsWhenOnlyIgnorableOrNothingIsLeft) {
 
 TEST_F(JobWaitTest, UninstallerThatCannotStart) {
     kxtest::TempDir dir;
-    const std::wstring cases[] = {L"\"" + dir / L"missing.exe" + L"\" /S", dir / L"missing.exe"};
+    const std::wstring cases[] = {L"\"" + dir / L"missing.exe" + L"\" /S", dir / L"missing.exe", L""};
     for (const std::wstring& cmd : cases) {
         SCOPED_TRACE(kxtest::WideToUtf8(cmd));
         BeginCase();
