@@ -3,8 +3,10 @@
 #include <initguid.h>
 
 #include <map>
+#include <set>
 
 #include "DataMgr.h"
+#include "RulesFile.h"
 #include "KxUninstIf.h"
 #include "ScopedHandle.h"
 
@@ -14,11 +16,27 @@ HMODULE g_hModule = nullptr;
 LONG g_cObjects = 0;  // live CKxDataMgr objects
 LONG g_cLocks = 0;    // IClassFactory::LockServer
 
-// Ids handed out for SoftIds the rules file gives none; far above the ids the file uses.
-constexpr UINT kFirstDynamicId = 0x00100000;
+// Ids of SoftIds the rules file gives none. They derive from the SoftId, so a program keeps its id from one
+// process to the next; the ids already handed out in this process are remembered so that two SoftIds never
+// share one.
+struct DynamicIds {
+    std::map<std::wstring, UINT> bySoftId;
+    std::set<UINT> taken;
+};
 CRITICAL_SECTION g_csIds;
-std::map<std::wstring, UINT>* g_pIds = nullptr;
-UINT g_nNextId = kFirstDynamicId;
+DynamicIds* g_pIds = nullptr;
+
+// FNV-1a over the SoftId's UTF-16LE bytes, then over the probe number when there is one.
+UINT SoftIdHash(const std::wstring& strSoftId, UINT nProbe) {
+    UINT h = 2166136261u;
+    auto add = [&h](BYTE b) { h = (h ^ b) * 16777619u; };
+    for (wchar_t c : strSoftId) {
+        add(static_cast<BYTE>(c & 0xFF));
+        add(static_cast<BYTE>((c >> 8) & 0xFF));
+    }
+    for (int i = 0; nProbe && i < 4; ++i) add(static_cast<BYTE>(nProbe >> (8 * i)));
+    return h;
+}
 
 class CKxDataFactory : public IClassFactory {
 public:
@@ -65,10 +83,16 @@ HMODULE KxDataModule() { return g_hModule; }
 
 UINT KxDynamicSoftId(const std::wstring& strSoftId) {
     kx::CritSecLock lock(g_csIds);
-    auto it = g_pIds->find(strSoftId);
-    if (it != g_pIds->end()) return it->second;
-    UINT id = g_nNextId++;
-    g_pIds->emplace(strSoftId, id);
+    auto it = g_pIds->bySoftId.find(strSoftId);
+    if (it != g_pIds->bySoftId.end()) return it->second;
+    // The range starts above every id the rules file may fix, so it never meets a rule's id (and never 0).
+    const UINT nRange = 0xFFFFFFFFu - kFirstDynamicSoftId + 1;
+    UINT id = 0;
+    for (UINT nProbe = 0;; ++nProbe) {
+        id = kFirstDynamicSoftId + SoftIdHash(strSoftId, nProbe) % nRange;
+        if (g_pIds->taken.insert(id).second) break;
+    }
+    g_pIds->bySoftId.emplace(strSoftId, id);
     return id;
 }
 
@@ -77,7 +101,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pRese
         g_hModule = hInstance;
         DisableThreadLibraryCalls(hInstance);
         InitializeCriticalSection(&g_csIds);
-        g_pIds = new (std::nothrow) std::map<std::wstring, UINT>();
+        g_pIds = new (std::nothrow) DynamicIds();
         return g_pIds != nullptr;
     }
     if (dwReason == DLL_PROCESS_DETACH && !pReserved) {
