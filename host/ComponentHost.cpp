@@ -26,6 +26,16 @@ BOOL WINAPI ConsoleHandler(DWORD dwCtrlType) {
 
 std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
 
+// A top-level window of the thread that is not ours: input-method windows come with the thread's first window,
+// the probe is gone, the listener is message-only.
+BOOL CALLBACK FindForeignWindow(HWND hWnd, LPARAM lParam) {
+    wchar_t name[64] = {0};
+    GetClassNameW(hWnd, name, 64);
+    if (lstrcmpiW(name, L"IME") == 0 || lstrcmpW(name, kProbeClass) == 0) return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
+}
+
 }  // namespace
 
 bool CanCreateTopLevelWindow(DWORD& dwError) {
@@ -189,21 +199,9 @@ std::vector<ListNotification> ComponentHost::Pump(DWORD waitMs) {
 }
 
 bool ComponentHost::ComponentHasWindow() const {
-    struct Search {
-        HWND hFound = nullptr;
-    } search;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            wchar_t name[64] = {0};
-            GetClassNameW(hWnd, name, 64);
-            // Input-method windows come with the thread's first window; ours are message-only.
-            if (lstrcmpiW(name, L"IME") == 0 || lstrcmpW(name, kProbeClass) == 0) return TRUE;
-            reinterpret_cast<Search*>(lParam)->hFound = hWnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.hFound != nullptr;
+    HWND hFound = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindForeignWindow, reinterpret_cast<LPARAM>(&hFound));
+    return hFound != nullptr;
 }
 
 bool ComponentHost::ListReady() const {
