@@ -56,7 +56,8 @@ bool CheckOperands(CliOptions& opt, bool haveCategory, const std::vector<std::ws
     }
     if (opt.command == CliCommand::Search) {
         if (haveCategory == !operands.empty()) {
-            error = haveCategory ? L"search takes either TEXT or --category NAME" : L"search needs TEXT or --category NAME";
+            error = haveCategory ? L"search takes either TEXT or --category NAME"
+                                 : L"search needs TEXT or --category NAME";
             return false;
         }
         opt.byCategory = haveCategory;

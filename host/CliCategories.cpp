@@ -26,7 +26,8 @@ std::vector<CategoryName> KnownCategories(const std::vector<CCategoryItem>& list
     };
     for (const CCategoryItem& c : listed) add(c.Id, c.Name);
     for (const CategoryName& c : table) add(c.id, c.name);
-    std::stable_sort(known.begin(), known.end(), [](const CategoryName& a, const CategoryName& b) { return a.id < b.id; });
+    std::stable_sort(known.begin(), known.end(),
+                     [](const CategoryName& a, const CategoryName& b) { return a.id < b.id; });
     return known;
 }
 

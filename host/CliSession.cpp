@@ -127,10 +127,14 @@ int CliSession::WaitForList() {
             if (!m_host.ReadSoftList(records, error)) return Fail(kExitComponent, error);
             if (fromCache) {
                 m_bSawCache = true;
+                if (m_cli.opt.verbose)
+                    m_cli.err.Say("the cache's list is ready after " + SecondsText(m_activity.ElapsedSeconds()));
                 m_activity.SetPhase("checking the machine against the " + ProgramCount(records.size()) +
                                     " of the cache");
                 continue;
             }
+            if (m_cli.opt.verbose)
+                m_cli.err.Say("the list is final after " + SecondsText(m_activity.ElapsedSeconds()));
             m_vecRecords = std::move(records);
             return kExitOk;
         }
@@ -197,9 +201,6 @@ int CliSession::Report() {
         case CliCommand::Refresh: {
             std::vector<Program> programs = Programs(m_vecRecords);
             m_cli.out.Write(json ? SoftJson(programs) : SoftTable(programs, m_cli.opt.wide));
-            bool dash = false;
-            for (const Program& p : programs) dash = dash || (p.item.Folder.empty() && p.item.Size == 0);
-            if (!json && dash) Note("\"-\" under SIZE and ACCESSED: the program's registry entry names no install folder");
             return kExitOk;
         }
         case CliCommand::Categories: {
@@ -260,6 +261,7 @@ int CliSession::ReportShow() {
                                     L" programs; give one of their ids:" + names);
     }
     const Program& p = *found.front();
-    m_cli.out.Write(m_cli.opt.json ? ProgramJson(p) : ProgramSheet(p, p.item.Folder.empty() ? L"" : LinuxPath(p.item.Folder)));
+    std::wstring folderForUser = p.item.Folder.empty() ? L"" : LinuxPath(p.item.Folder);
+    m_cli.out.Write(m_cli.opt.json ? ProgramJson(p) : ProgramSheet(p, folderForUser));
     return kExitOk;
 }

@@ -47,7 +47,9 @@ public:
     void Stop();
 
     // Notifications go to onNotify as they arrive (a window host); without one they are queued for Pump.
-    void OnNotify(std::function<void(const ListNotification&)> onNotify) { m_onNotify = std::move(onNotify); }
+    void SetNotificationHandler(std::function<void(const ListNotification&)> onNotify) {
+        m_onNotify = std::move(onNotify);
+    }
     // Console Ctrl-C and Ctrl-Break stop being fatal: each is posted to the host thread, which calls
     // onInterrupt (when given) and remembers it for Interrupted().
     void ForwardConsoleInterrupt(std::function<void()> onInterrupt = nullptr);

@@ -5,8 +5,9 @@
 
 #include "WinText.h"
 
+const char kNoFolder[] = "no folder";
+
 std::string HumanSize(long long bytes) {
-    if (bytes <= 0) return bytes == 0 ? "-" : std::to_string(bytes) + " B";
     if (bytes < 1024) return std::to_string(bytes) + " B";
     static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
     double value = static_cast<double>(bytes) / 1024;
@@ -30,7 +31,7 @@ struct UseClass {
 
 const UseClass& UseClassOf(unsigned use) {
     static const UseClass kClasses[] = {
-        {"-", "unknown", "unknown (no install folder)"},
+        {"unknown", "unknown", "unknown"},
         {"> 30 days", "older", "more than 30 days ago"},
         {"< 30 days", "month", "within 30 days"},
         {"< 7 days", "week", "within 7 days"},
@@ -168,7 +169,8 @@ std::string ProgramObject(const Program& p, const std::string& indent) {
     JsonObject o(indent);
     o.Unsigned("id", it.Id).Text("softId", it.SoftId).Text("name", it.Name);
     o.Text("publisher", p.facts.publisher).Text("version", p.facts.version).Text("category", it.Category);
-    o.Text("installDate", it.Time).Number("size", it.Size).Raw("accessed", std::string("\"") + UseClassOf(it.Use).json + "\"");
+    o.Text("installDate", it.Time).Number("size", it.Size);
+    o.Raw("accessed", std::string("\"") + UseClassOf(it.Use).json + "\"");
     o.Text("folder", it.Folder).Text("icon", it.Icon).Text("uninstallCommand", p.facts.uninstallCommand);
     o.Text("registryKey", it.Key).Bool("softwareCentre", it.Virtual != 0);
     o.Text("brief", it.Brief).Text("infoUrl", it.InfoUrl).Raw("reserved", ReservedJson(it));
@@ -199,7 +201,13 @@ std::wstring ReservedSummary(const CSoftItem& it) {
 
 }  // namespace
 
-std::string AccessLabel(unsigned use) { return UseClassOf(use).table; }
+std::string SizeCell(const CSoftItem& item) {
+    return item.Size == 0 && item.Folder.empty() ? kNoFolder : HumanSize(item.Size);
+}
+
+std::string AccessCell(const CSoftItem& item) {
+    return item.Use == 0 && item.Folder.empty() ? kNoFolder : UseClassOf(item.Use).table;
+}
 
 size_t DisplayWidth(const std::wstring& s) {
     size_t width = 0;
@@ -262,9 +270,9 @@ std::string SoftTable(const std::vector<Program>& programs, bool wide, size_t ma
     std::vector<std::vector<std::wstring>> rows;
     for (const Program& p : programs) {
         const CSoftItem& it = p.item;
-        std::vector<std::wstring> row = {std::to_wstring(it.Id),      OrDash(it.Name),      OrDash(p.facts.version),
-                                         OrDash(it.Category),         Widen(HumanSize(it.Size)), OrDash(it.Time),
-                                         Widen(AccessLabel(it.Use))};
+        std::vector<std::wstring> row = {std::to_wstring(it.Id),   OrDash(it.Name),        OrDash(p.facts.version),
+                                         OrDash(it.Category),      Widen(SizeCell(it)),    OrDash(it.Time),
+                                         Widen(AccessCell(it))};
         if (wide) {
             row.insert(row.begin() + 3, OrDash(p.facts.publisher));
             row.push_back(OrDash(it.Key));
@@ -284,9 +292,8 @@ std::string SoftJson(const std::vector<Program>& programs) {
 
 std::string ProgramSheet(const Program& program, const std::wstring& folderForUser) {
     const CSoftItem& it = program.item;
-    const bool noFolder = it.Folder.empty();
-    std::wstring size = noFolder && it.Size == 0 ? L"unknown (no install folder)"
-                                                 : Widen(HumanSize(it.Size)) + L" (" + std::to_wstring(it.Size) + L" bytes)";
+    std::wstring size = Widen(SizeCell(it));
+    if (it.Size >= 1024) size += L" (" + std::to_wstring(it.Size) + L" bytes)";
     std::wstring folder = OrDash(it.Folder);
     if (!folderForUser.empty() && folderForUser != it.Folder) folder += L"\n" + std::wstring(19, L' ') + folderForUser;
     const std::vector<std::pair<const wchar_t*, std::wstring>> lines = {
@@ -297,7 +304,8 @@ std::string ProgramSheet(const Program& program, const std::wstring& folderForUs
         {L"Category", OrDash(it.Category)},
         {L"Size", size},
         {L"Installed", OrDash(it.Time)},
-        {L"Accessed", Widen(UseClassOf(it.Use).sheet) + (it.Use ? L" (newest access to a file in its folder)" : L"")},
+        {L"Accessed", it.Use ? Widen(UseClassOf(it.Use).sheet) + L" (newest access to a file in its folder)"
+                             : Widen(AccessCell(it))},
         {L"Folder", folder},
         {L"Icon", OrDash(it.Icon)},
         {L"Uninstall", OrDash(program.facts.uninstallCommand)},
@@ -318,7 +326,8 @@ std::string ProgramSheet(const Program& program, const std::wstring& folderForUs
 std::string CategoryTable(const std::vector<CCategoryItem>& items) {
     std::vector<std::vector<std::wstring>> rows;
     for (const CCategoryItem& it : items) rows.push_back({std::to_wstring(it.Id), std::to_wstring(it.Count), it.Name});
-    return Table({{L"ID", true, 0}, {L"COUNT", true, 0}, {L"NAME", false, 0}}, std::move(rows), static_cast<size_t>(-1));
+    return Table({{L"ID", true, 0}, {L"COUNT", true, 0}, {L"NAME", false, 0}}, std::move(rows),
+                 static_cast<size_t>(-1));
 }
 
 std::string CategoryJson(const std::vector<CCategoryItem>& items) {

@@ -14,10 +14,12 @@ struct Program {
     EntryFacts facts;
 };
 
-// "-" for 0, else bytes in binary units with one decimal: "512 B", "1.5 KB", "23.4 MB".
+// Bytes in binary units with one decimal: "512 B", "1.5 KB", "23.4 MB".
 std::string HumanSize(long long bytes);
-// The usage class (the newest access time of a file in the program's folder) for the table: "< 7 days" ...
-std::string AccessLabel(unsigned use);
+// The table's SIZE, and its ACCESSED (the newest access time of a file in the program's folder: "< 7 days" ...);
+// "no folder" when the registry entry names no install folder, so neither can be known.
+std::string SizeCell(const CSoftItem& item);
+std::string AccessCell(const CSoftItem& item);
 // Terminal columns of a text: East Asian wide and full-width characters take two.
 size_t DisplayWidth(const std::wstring& s);
 // A JSON string literal (quotes included) in UTF-8.

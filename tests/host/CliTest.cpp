@@ -144,14 +144,21 @@ TEST(ListRender, ViewsMatchTheirGoldenFiles) {
     // The default table fits 100 terminal columns, a Chinese character counting two.
     std::wstring table = kxtest::Utf8ToWide(SoftTable(programs, false));
     for (size_t start = 0, end; (end = table.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-        EXPECT_LE(DisplayWidth(table.substr(start, end - start)), 100u) << kxtest::WideToUtf8(table.substr(start, end - start));
+        EXPECT_LE(DisplayWidth(table.substr(start, end - start)), 100u)
+            << kxtest::WideToUtf8(table.substr(start, end - start));
     EXPECT_EQ(DisplayWidth(L"微信 ab"), 7u);
     EXPECT_EQ(DisplayWidth(L"\xD83D\xDE00"), 1u);
 }
 
 TEST(ProgramList, SortsAndFinds) {
     std::vector<Program> programs(4);
-    const struct { const wchar_t* name; long long size; const wchar_t* time; const wchar_t* category; UINT id; } rows[] = {
+    const struct {
+        const wchar_t* name;
+        long long size;
+        const wchar_t* time;
+        const wchar_t* category;
+        UINT id;
+    } rows[] = {
         {L"beta", 10, L"2024-01-02", L"b", 11}, {L"Alpha", 30, L"20230101", L"b", 12},
         {L"gamma", 20, L"", L"a", 13}, {L"alpha pro", 0, L"2025-06-01", L"a", 14}};
     for (size_t i = 0; i < 4; ++i) {
@@ -243,7 +250,8 @@ TEST(CliExe, MissingPiecesAreNamedWithTheirLinuxPaths) {
     const std::pair<std::wstring, std::string> cases[] = {
         {lonely, "kxuninst: component not found: " + kxtest::WideToUtf8(LinuxPath(dir / L"KxUninst.dll"))},
         // This folder holds the CLI and KxUninst.dll but no KxData.dll.
-        {CliPath(), "kxuninst: data component not found: " + kxtest::WideToUtf8(LinuxPath(kxtest::ExeFolder())) + "KxData.dll"},
+        {CliPath(),
+         "kxuninst: data component not found: " + kxtest::WideToUtf8(LinuxPath(kxtest::ExeFolder())) + "KxData.dll"},
     };
     for (const auto& [exe, says] : cases) {
         CliResult r = RunCli(exe, L"list --json");

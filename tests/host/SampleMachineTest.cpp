@@ -100,7 +100,8 @@ TEST_F(SampleMachine, CategoriesByNameOrIdAndASearchThatNamesOne) {
     };
     for (const auto& c : cases) {
         // Notes go to standard error only without --quiet.
-        CliResult r = RunCli(CliPath(), std::wstring(c.args) + L" --timeout 30 --cache-dir \"" + m_cache.Path() + L"\"");
+        CliResult r =
+            RunCli(CliPath(), std::wstring(c.args) + L" --timeout 30 --cache-dir \"" + m_cache.Path() + L"\"");
         std::string args = kxtest::WideToUtf8(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << args << "\n" << r.err;
         EXPECT_NE(r.out.find(c.out), std::string::npos) << args << "\n" << r.out;
@@ -130,7 +131,8 @@ TEST_F(SampleMachine, CtrlCEndsTheWaitWith130) {
     // holds its rules back, so the list cannot be ready before the event.
     SetEnvironmentVariableW(L"KXDATA_LOAD_DELAY", L"60000");
     CliProcess child;
-    bool started = child.Start(CliPath(), L"list --verbose --cache-dir \"" + m_cache.Path() + L"\"", CREATE_NEW_CONSOLE);
+    bool started =
+        child.Start(CliPath(), L"list --verbose --cache-dir \"" + m_cache.Path() + L"\"", CREATE_NEW_CONSOLE);
     SetEnvironmentVariableW(L"KXDATA_LOAD_DELAY", nullptr);
     ASSERT_TRUE(started);
     for (int i = 0; i < 300 && child.ErrSoFar().find("waiting for the list") == std::string::npos; ++i) Sleep(100);

@@ -33,7 +33,7 @@ fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 [ ! -s "$work/out" ] || fail "standard output is not empty"
 for says in \
   "kxuninst: the component cannot create its window" \
-  "kxuninst: Wine has no display here: DISPLAY is not set, and the prefix $copy does not select Wine's null graphics driver." \
+  "kxuninst: Wine has no display here: DISPLAY is not set, and the prefix $copy does not select Wine's null" \
   "kxuninst:   - run it with a display, or under a virtual one: xvfb-run -a scripts/run --prefix $copy list" \
   "kxuninst:       WINEPREFIX=$copy wine reg add 'HKCU\\Software\\Wine\\Drivers' /v Graphics /d null /f" \
   "kxuninst:       WINEPREFIX=$copy wine reg delete 'HKCU\\Software\\Wine\\Drivers' /v Graphics /f"; do
