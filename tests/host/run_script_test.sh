@@ -17,6 +17,7 @@ cases=(
   "2|run: register changes the prefix, and scripts/run only reads yours|register --prefix $work/fake"
   "2|Wine has not written $work/half/system.reg within 1 s|--verbose --prefix $work/half list"
   "0|--prefix DIR   run on your own Wine prefix instead|list --help"
+  "2|run: no Wine prefix at $missing (no such folder)|--sort size --prefix $missing"
   "0|  search --category NAME\|ID    programs of one category|--help"
 )
 for c in "${cases[@]}"; do
