@@ -73,6 +73,12 @@ TEST_F(Exports, GetClassObjectAndCreateInstanceResults) {
     ASSERT_EQ(list->QueryInterface(IID_IUnknown, unk.put_void()), S_OK);
     ASSERT_EQ(list->QueryInterface(IID_IKxUninstMgr, mgr.put_void()), S_OK);
     EXPECT_EQ(static_cast<void*>(unk.get()), static_cast<void*>(mgr.get())) << "IUnknown is the IKxUninstMgr pointer";
+    for (const IID& iid : {IID_IDispatch, IID_IKxDataMgr}) {
+        p = reinterpret_cast<void*>(1);
+        EXPECT_EQ(mgr->QueryInterface(iid, &p), E_NOINTERFACE);
+        EXPECT_EQ(p, nullptr);
+    }
+    EXPECT_EQ(mgr->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
     EXPECT_EQ(canUnloadNow_(), S_FALSE);
     mgr.reset(), unk.reset();
     EXPECT_EQ(list.detach()->Release(), 0u);

@@ -1,4 +1,4 @@
-// The object's identity and the methods that only validate, record and queue, without a data component.
+// The methods that only validate, record and queue, without a data component.
 #include "ComponentTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -7,27 +7,6 @@
 
 using kxct::Pairs;
 using kxct::Queue;
-
-TEST(Object, AnswersItsTwoInterfacesWithIKxUninstMgrAsIdentity) {
-    kxct::MgrRef mgr;
-    IUnknown* const identity = static_cast<IKxUninstMgr*>(mgr.get());
-    // From each interface, each IID: the pointer expected, or nullptr for E_NOINTERFACE.
-    for (IUnknown* from : {identity, static_cast<IUnknown*>(static_cast<IKxListMgr*>(mgr.get()))}) {
-        const std::pair<REFIID, void*> cases[] = {{IID_IUnknown, identity},
-                                                  {IID_IKxUninstMgr, static_cast<IKxUninstMgr*>(mgr.get())},
-                                                  {IID_IKxListMgr, static_cast<IKxListMgr*>(mgr.get())},
-                                                  {IID_IDispatch, nullptr}, {IID_IKxDataMgr, nullptr}};
-        for (const auto& c : cases) {
-            void* p = reinterpret_cast<void*>(1);
-            EXPECT_EQ(from->QueryInterface(c.first, &p), c.second ? S_OK : E_NOINTERFACE);
-            EXPECT_EQ(p, c.second);
-            if (p) static_cast<IUnknown*>(p)->Release();
-        }
-        EXPECT_EQ(from->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
-    }
-    identity->AddRef();
-    EXPECT_EQ(identity->Release(), 1u) << "the references taken were all given back";
-}
 
 TEST(Object, MethodsThatOnlyRecordAndQueue) {
     kxct::MgrRef mgr;
