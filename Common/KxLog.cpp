@@ -15,15 +15,9 @@ CKxLog& CKxLog::Instance() {
     return log;
 }
 
-CKxLog::CKxLog() : m_pBuffer(new wchar_t[kLineCapacity]), m_nCapacity(kLineCapacity) {
-    InitializeCriticalSection(&m_cs);
-    m_pBuffer[0] = L'\0';
-}
+CKxLog::CKxLog() : m_pBuffer(new wchar_t[kLineCapacity]), m_nCapacity(kLineCapacity) { m_pBuffer[0] = L'\0'; }
 
-CKxLog::~CKxLog() {
-    DeleteCriticalSection(&m_cs);
-    delete[] m_pBuffer;
-}
+CKxLog::~CKxLog() { delete[] m_pBuffer; }
 
 void CKxLog::SetFilePath(const std::wstring& strPath) {
     if (strPath.size() >= MAX_PATH) {
@@ -40,10 +34,7 @@ void CKxLog::Append(const wchar_t* pszFormat, ...) {
     va_end(args);
 }
 
-CKxLog& CKxLog::BeginLine(int, const char* pszFile, int nLine, const char* pszFunction) {
-    EnterCriticalSection(&m_cs);
-    m_nLength = 0;
-    m_pBuffer[0] = L'\0';
+void CKxLog::AppendPrefixes(const char* pszFile, int nLine, const char* pszFunction) {
     if (m_dwFlags & KXLOG_TIME) {
         SYSTEMTIME st;
         GetLocalTime(&st);
@@ -53,20 +44,18 @@ CKxLog& CKxLog::BeginLine(int, const char* pszFile, int nLine, const char* pszFu
     if (m_dwFlags & KXLOG_LEVEL) Append(L"[L.%d] ", m_nLevel);
     if (m_dwFlags & KXLOG_SOURCE) Append(L"[A.%hs:%d] ", pszFile ? pszFile : "", nLine);
     if (m_dwFlags & KXLOG_FUNCTION) Append(L"[F.%hs()] ", pszFunction ? pszFunction : "");
-    return *this;
 }
 
-void CKxLog::WriteLine(const wchar_t* pszFormat, ...) {
+void CKxLog::Write(int, const char* pszFile, int nLine, const char* pszFunction, const wchar_t* pszFormat, ...) {
+    kx::CritSecLock lock(m_cs);
+    m_nLength = 0;
+    m_pBuffer[0] = L'\0';
+    AppendPrefixes(pszFile, nLine, pszFunction);
     va_list args;
     va_start(args, pszFormat);
-    WriteLineV(pszFormat, args);
-    va_end(args);
-}
-
-void CKxLog::WriteLineV(const wchar_t* pszFormat, va_list args) {
     m_nLength += kx::FormatInto(m_pBuffer + m_nLength, m_nCapacity - m_nLength, pszFormat, args);
+    va_end(args);
     Emit();
-    LeaveCriticalSection(&m_cs);
 }
 
 void CKxLog::Emit() {

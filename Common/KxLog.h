@@ -1,12 +1,14 @@
-// The process-wide file logger. A line is composed in one fixed buffer under the logger's lock, which is
-// taken by BeginLine and released by WriteLine, so the prefixes and message of a line are never mixed with
-// another thread's line. Use the KXLOG macros; they test IsEnabled first and build nothing for a level that
-// is not written.
+// The process-wide file logger. A line is formatted and written by one call that holds the logger's lock from
+// the prefixes to the file append, so a line is never mixed with another thread's, and the message's
+// arguments are evaluated before the lock is taken. Use the KXLOG macros; they test IsEnabled first and build
+// nothing for a level that is not written.
 #pragma once
 
 #include <windows.h>
 #include <cstdarg>
 #include <string>
+
+#include "ScopedHandle.h"
 
 enum KxLogFlag : DWORD {
     KXLOG_DEBUGGER = 0x01,
@@ -27,9 +29,8 @@ public:
     static CKxLog& Instance();
 
     bool IsEnabled(int nLevel) const { return nLevel <= m_nLevel; }
-    CKxLog& BeginLine(int nLevel, const char* pszFile, int nLine, const char* pszFunction);
-    void WriteLine(const wchar_t* pszFormat, ...);
-    void WriteLineV(const wchar_t* pszFormat, va_list args);
+    // One line: the prefixes the flags ask for, then the message.
+    void Write(int nLevel, const char* pszFile, int nLine, const char* pszFunction, const wchar_t* pszFormat, ...);
 
     // Start-up of the component: the dated file below the host executable's folder, flags 0x27, two lines.
     void Open();
@@ -47,6 +48,7 @@ private:
     CKxLog();
     ~CKxLog();
     void Append(const wchar_t* pszFormat, ...);
+    void AppendPrefixes(const char* pszFile, int nLine, const char* pszFunction);
     void Emit();
     void AppendToFile();
 
@@ -56,7 +58,7 @@ private:
     int m_nLevel = 4;
     wchar_t m_szFilePath[MAX_PATH] = {};
     DWORD m_dwFlags = kCreatedFlags;
-    CRITICAL_SECTION m_cs;
+    kx::critical_section m_cs;
 };
 
 // "void CKxUninstMgr::TaskAdd(UINT)" -> "CKxUninstMgr::TaskAdd": the qualified name the log lines carry.
@@ -67,11 +69,10 @@ std::string KxQualifiedName(const char* pszPrettyFunction);
 #define KX_LOG_SOURCE ".\\KxUninst"
 #endif
 
-#define KXLOG_AS(level, function, ...)                                                    \
-    do {                                                                                  \
-        CKxLog& kxLog_ = CKxLog::Instance();                                              \
-        if (kxLog_.IsEnabled(level))                                                      \
-            kxLog_.BeginLine((level), KX_LOG_SOURCE, __LINE__, (function)).WriteLine(__VA_ARGS__); \
+#define KXLOG_AS(level, function, ...)                                                          \
+    do {                                                                                        \
+        CKxLog& kxLog_ = CKxLog::Instance();                                                    \
+        if (kxLog_.IsEnabled(level)) kxLog_.Write((level), KX_LOG_SOURCE, __LINE__, (function), __VA_ARGS__); \
     } while (0)
 
 #define KXLOG(level, ...) KXLOG_AS(level, KxQualifiedName(__PRETTY_FUNCTION__).c_str(), __VA_ARGS__)

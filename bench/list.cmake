@@ -2,7 +2,9 @@
 # (KxData.dll and kxxlog.dll beside it). No Log\ folder: logging costs
 # nothing in the timed runs.
 set(KX_LIST_BENCH_DIR "${CMAKE_BINARY_DIR}/bench/list")
-add_executable(list_bench list_bench.cpp)
+# It deletes files, so it checks the prefix with the tests' own check.
+add_executable(list_bench list_bench.cpp ${CMAKE_SOURCE_DIR}/tests/support/SandboxedPrefix.cpp)
+target_include_directories(list_bench PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
 set_target_properties(list_bench PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${KX_LIST_BENCH_DIR}")
 target_link_options(list_bench PRIVATE -municode)
 target_link_libraries(list_bench PRIVATE kx_component)

@@ -19,6 +19,7 @@
 #include "KxUninstStartup.h"
 #include "Serializer.h"
 #include "SoftItem.h"
+#include "kxtest/SandboxedPrefix.h"
 
 namespace {
 
@@ -226,6 +227,8 @@ int Fuzz(int total, const std::wstring& dir) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Every mode deletes cache files (the component deletes a rejected one too).
+    if (!kxtest::RequireSandboxedPrefix()) return 3;
     std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"ready" && argc >= 3) return Ready(argv[2], argc >= 4 && std::wstring(argv[3]) == L"exit");
     if (mode == L"fuzz" && argc >= 4) return Fuzz(_wtoi(argv[2]), argv[3]);

@@ -5,6 +5,7 @@
 #include "ErrorEdge.h"
 #include "KxUninstMgr.h"
 #include "KxUninstModule.h"
+#include "ScopedHandle.h"
 
 CKxUninstFactory& CKxUninstFactory::Instance() {
     static CKxUninstFactory factory;
@@ -33,11 +34,11 @@ HRESULT CKxUninstFactory::CreateInstance(IUnknown* pOuter, REFIID riid, void** p
     if (pOuter && !IsEqualIID(riid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
     CKxUninstMgr* pObject = new (std::nothrow) CKxUninstMgr(pOuter);
     if (!pObject) return E_OUTOFMEMORY;
-    IUnknown* pInner = pObject->GetInnerUnknown();
-    pInner->AddRef();
-    HRESULT hr = pInner->QueryInterface(riid, ppv);
-    pInner->Release();  // the object goes away here if the interface was refused
-    return hr;
+    // The object starts with no reference: hold one while asking, so that a refused interface destroys it.
+    kx::com_ptr<IUnknown> inner;
+    pObject->GetInnerUnknown()->AddRef();
+    inner.reset(pObject->GetInnerUnknown());
+    return inner->QueryInterface(riid, ppv);
 } KX_CATCH_RETURN()
 
 HRESULT CKxUninstFactory::LockServer(BOOL bLock) {

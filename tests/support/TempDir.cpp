@@ -19,6 +19,8 @@ TempDir::TempDir() {
 TempDir::~TempDir() { RemoveTree(m_strPath); }
 
 void RemoveTree(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
@@ -26,6 +28,9 @@ void RemoveTree(const std::wstring& path) {
             std::wstring name = fd.cFileName;
             if (name == L"." || name == L"..") continue;
             std::wstring child = path + L"\\" + name;
+            // Under Wine a folder that is a Unix link shows as a reparse point, and deleting below it or the link
+            // itself deletes in the link's target: a link is left where it is.
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
             SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);

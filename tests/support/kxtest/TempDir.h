@@ -20,7 +20,8 @@ private:
     std::wstring m_strPath;
 };
 
-// Removes a folder tree (files made read-only included). Missing folders are fine.
+// Removes a folder tree (files made read-only included). Missing folders are fine. Folder links (reparse points)
+// are left in place with what they lead to, and so is the folder that holds one.
 void RemoveTree(const std::wstring& path);
 // Creates every missing folder of path.
 void MakeDirs(const std::wstring& path);
