@@ -1,5 +1,7 @@
 #include "DustGuard.h"
 
+#include <cstring>
+
 #include <knownfolders.h>
 #include <shlobj.h>
 
@@ -163,6 +165,24 @@ std::vector<std::wstring> ProtectedFolders() {
     return vec;
 }
 
+// Under Wine, the drives that map the whole Unix file system (Z: by default): the user's home and every other
+// file of the machine are below them, whatever a program's entries say.
+std::vector<std::wstring> UnixRootDrives() {
+    std::vector<std::wstring> drives;
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    auto pfnUnixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!pfnUnixName) return drives;
+    for (wchar_t letter = L'a'; letter <= L'z'; ++letter) {
+        const wchar_t szRoot[] = {letter, L':', L'\\', 0};
+        if (GetDriveTypeW(szRoot) == DRIVE_NO_ROOT_DIR) continue;
+        char* pszUnix = pfnUnixName(szRoot);
+        if (pszUnix && strcmp(pszUnix, "/") == 0) drives.push_back(std::wstring{letter, L':'});
+        if (pszUnix) HeapFree(GetProcessHeap(), 0, pszUnix);
+    }
+    return drives;
+}
+
 // Paths whose SharedDLLs count is above 0 (both registry views).
 void AddSharedDlls(std::set<std::wstring>& set) {
     const wchar_t kShared[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
@@ -263,6 +283,8 @@ const wchar_t* FormRefusal(const std::wstring& strText, DustKind kind) {
 
 // Where the path stands: the system's and the user's folders, the Windows folder, other programs.
 const wchar_t* PlaceRefusal(const std::wstring& norm, const DustGuardContext& ctx) {
+    for (const std::wstring& d : ctx.vecForeign)
+        if (AtOrBelow(norm, d)) return L"unix";
     for (const std::wstring& p : ctx.vecProtected)
         if (AtOrBelow(p, norm)) return L"protected";
     if (!ctx.strWindows.empty() && AtOrBelow(norm, ctx.strWindows)) {
@@ -381,6 +403,7 @@ DustGuardContext MakeDustGuardContext(const wchar_t* pszKey, const wchar_t* pszF
     ctx.strFolder = Lower(pszFolder ? pszFolder : L"");
     ctx.strWindows = NormFolder(CsidlPath(CSIDL_WINDOWS));
     ctx.vecProtected = ProtectedFolders();
+    ctx.vecForeign = UnixRootDrives();
     const std::wstring packed = IsGuidShaped(ctx.strKey) ? PackProductCode(ctx.strKey) : std::wstring();
     for (const auto& entry : installed) {
         const UnItemInside& item = *entry.second;

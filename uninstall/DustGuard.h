@@ -33,6 +33,7 @@ struct DustGuardContext {
     std::wstring strFolder;  // its install folder, lower case (may be empty)
     std::wstring strWindows;                   // the Windows folder
     std::vector<std::wstring> vecProtected;    // never offered, nor anything that contains one of them
+    std::vector<std::wstring> vecForeign;      // nothing at or below them: under Wine, drives that are the Unix root
     std::vector<std::wstring> vecPrograms;     // the other listed programs' install folders
     std::set<std::wstring> setShared;          // paths used by others: SharedDLLs counts, shared components
     std::set<std::wstring> setInstalledKeys;   // Uninstall subkey names (lower case) that still have a DisplayName

@@ -137,6 +137,7 @@ TEST_F(DustGuardTest, DriveRootsSystemAndProfileFoldersNeverFilesDirectlyInThemM
     const std::wstring profile = Folder(CSIDL_PROFILE);
     ExpectRows({{L"C:\\", DustKind::Folder, L"root"},
                 {L"Z:\\", DustKind::Folder, L"root"},
+                {L"Z:\\tmp", DustKind::Folder, L"unix"},
                 {profile, DustKind::Folder, L"protected"},
                 {profile.substr(0, profile.rfind(L'\\')), DustKind::Folder, L"protected"},
                 {desktop, DustKind::Folder, L"protected"},
