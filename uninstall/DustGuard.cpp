@@ -63,6 +63,13 @@ bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
                                                         static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+// Windows marks every link, file or folder, as a reparse point in its listings; Wine marks only links to
+// folders, so there a listed file's own final path is the only sign of a link.
+bool FileLinksUnmarked() {
+    static const bool s_bWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return s_bWine;
+}
+
 // The path a handle leads to once every link is followed, without "\\?\"; empty when it cannot be had.
 std::wstring FinalPath(const std::wstring& strPath) {
     kx::unique_hfile file(CreateFileW(strPath.c_str(), FILE_READ_ATTRIBUTES,
@@ -317,8 +324,8 @@ const wchar_t* PathRefusal(const std::wstring& strText, DustKind kind, const Dus
         if (pListing->dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return L"link";
         const bool bFolder = (pListing->dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if ((kind == DustKind::Folder) != bFolder) return L"changed";
-        // Wine shows a file link as a plain file: only its final path tells.
-        if (!bFolder && !EqualNoCase(TrimSlashes(FinalPath(strText)), TrimSlashes(strText))) return L"link";
+        if (!bFolder && FileLinksUnmarked() && !EqualNoCase(TrimSlashes(FinalPath(strText)), TrimSlashes(strText)))
+            return L"link";
     } else if (const wchar_t* reason = FormRefusal(strText, kind)) {
         return reason;
     }
