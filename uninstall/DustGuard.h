@@ -54,8 +54,12 @@ struct DustListing {
     bool bFolderOffered;
 };
 
-// NULL when strText may be offered, else the one-word reason it may not. pListing, when given, must describe
-// strText truthfully; it only saves work.
+// NULL when strText may be offered, else the one-word reason it may not:
+//   paths: "empty", "long", "unc", "relative", "wildcard", "variable", "syntax", "root", "noncanonical",
+//          "missing", "changed" (a folder that is a file now, or the reverse), "link", "protected", "system",
+//          "name", "unix", "program", "shared";
+//   registry: "empty", "syntax", "root", "place", "name", "installed", "verb".
+// pListing, when given, must describe strText truthfully; it only saves work.
 const wchar_t* DustGuardRefusal(const std::wstring& strText, DustKind kind, const DustGuardContext& ctx,
                                 const DustListing* pListing = nullptr);
 

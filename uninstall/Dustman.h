@@ -31,9 +31,10 @@ public:
     // The leftover dump when [Dump] Dust is nonzero.
     void DumpDust() const;
 
-    // The guard's context: set one built earlier, or keep the one Parse built beside the leftover list.
+    // The guard's context: set one built earlier, or keep the one Parse built beside the leftover list (NULL
+    // when nothing was scanned).
     void SetGuardContext(DustGuardContext ctx);
-    const DustGuardContext& GuardContext() const { return *m_pGuard; }
+    const DustGuardContext* GuardContext() const { return m_pGuard.get(); }
 
     // The steps of Parse.
     void ParseMsiFolder();

@@ -67,6 +67,14 @@ TEST(DustPackage, TheScanAfterTheRealUninstallFindsExactlyItsLeftovers) {
     const UnItemInside item = *before.at(kName);
     EXPECT_EQ(item.UninstallKey, kKey);
     EXPECT_EQ(Lower(item.InstallLocation), Lower(InstallFolder() + L"\\"));
+    // The guard's lighter pass: the same folder, no walk (no size, no use).
+    InsideMap listed;
+    ListInstalledPrograms(listed, nullptr);
+    ASSERT_EQ(listed.count(kName), 1u);
+    EXPECT_EQ(listed.at(kName)->InstallLocation, item.InstallLocation);
+    EXPECT_EQ(listed.at(kName)->Size, 0u);
+    EXPECT_EQ(listed.at(kName)->Use, 0u);
+    EXPECT_NE(item.Use, 0u);
     ASSERT_TRUE(UNINST_API::WaitForAllProcess(item.UninstallString + L" /S", nullptr, nullptr));
     ASSERT_TRUE(UNINST_API::IsSoftwareGone(item.UninstallKey, item.UninstallString));
 
