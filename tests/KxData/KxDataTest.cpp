@@ -141,10 +141,15 @@ TEST_F(KxData, LoadsNotifiesAndServesRecordsInFileOrder) {
     EXPECT_EQ(dll.Mgr()->Uninit(), S_OK);
 }
 
-TEST_F(KxData, SoftIdsAreFixedForRulesAndStableForNewKeys) {
+TEST_F(KxData, SoftIdsAreFixedForRulesAndDerivedFromOtherKeys) {
+    // A line may not fix an id of the derived range: it is skipped like any line that does not parse.
+    WriteRules(RulesText(3) + "1048576|intruder|1|Intruder\n");
     DataDll dll;
     ListenerWindow wnd;
     ASSERT_TRUE(StartAndLoad(dll, wnd));
+    UINT nRules = 0;
+    EXPECT_EQ(dll.List()->GetSize(DATA_UNINSTALL_RULE, &nRules), S_OK);
+    EXPECT_EQ(nRules, 3u);
     auto id = [&](const wchar_t* key) {
         BSTR b = SysAllocString(key);
         UINT n = 0;
@@ -153,27 +158,34 @@ TEST_F(KxData, SoftIdsAreFixedForRulesAndStableForNewKeys) {
         return n;
     };
     EXPECT_EQ(id(L"soft2"), 5002u);
-    UINT a = id(L"{0A1B2C3D-0000-4000-8000-00000000AAAA}");
-    UINT b = id(L"something-else");
-    EXPECT_GE(a, 0x100000u);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(id(L"{0A1B2C3D-0000-4000-8000-00000000AAAA}"), a);
+    // Ids of other SoftIds come from the SoftId itself (FNV-1a of its UTF-16LE bytes, above the rules' range),
+    // so they are the same in every process. The two "collide-" keys hash to the same id: the one asked second
+    // gets the id of its first probe.
+    const struct { const wchar_t* key; UINT id; } derived[] = {
+        {L"something-else", 1158894319u},
+        {L"{0A1B2C3D-0000-4000-8000-00000000AAAA}", 3496640355u},
+        {L"collide-392161", 2720281786u},
+        {L"collide-1021480", 1015383403u},
+        {L"something-else", 1158894319u},
+        {L"intruder", 3084834882u},
+    };
+    for (const auto& d : derived) EXPECT_EQ(id(d.key), d.id) << kxtest::WideToUtf8(d.key);
 
     BSTR key = nullptr;
     ASSERT_EQ(dll.Mgr()->GetSoftKey(5002, &key), S_OK);
     EXPECT_STREQ(key, L"soft2");
     SysFreeString(key);
-    EXPECT_LT(dll.Mgr()->GetSoftKey(a, &key), 0);
+    EXPECT_LT(dll.Mgr()->GetSoftKey(1158894319u, &key), 0);
     dll.Mgr()->Uninit();
 
-    // A second object of the same process hands out the same ids.
+    // A second object of the same process hands out the same ids, the probed one included.
     DataDll other;
     other.Mgr()->Init();
-    BSTR k = SysAllocString(L"something-else");
+    BSTR k = SysAllocString(L"collide-1021480");
     UINT again = 0;
     other.Mgr()->GetSoftId(k, &again);
     SysFreeString(k);
-    EXPECT_EQ(again, b);
+    EXPECT_EQ(again, 1015383403u);
     other.Mgr()->Uninit();
 }
 
