@@ -8,6 +8,7 @@
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
     try {
+        kx::FaultPoint("DllMain");
         if (dwReason == DLL_PROCESS_ATTACH) return KxUninstStartup(hInstance);
         return TRUE;
     } catch (...) {

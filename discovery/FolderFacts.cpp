@@ -107,6 +107,7 @@ void ResolveDisplayIcon(UnItemInside& item) {
 
 namespace {
 thread_local std::map<std::wstring, FolderFacts>* t_pFolderFacts = nullptr;
+thread_local bool t_bSkipWalks = false;
 
 FolderFacts WalkFolder(const std::wstring& strFolder) {
     FolderFacts facts;
@@ -135,8 +136,12 @@ CFolderFactsMemo::CFolderFactsMemo() : m_pPrevious(t_pFolderFacts) { t_pFolderFa
 
 CFolderFactsMemo::~CFolderFactsMemo() { t_pFolderFacts = m_pPrevious; }
 
+CFolderFactsSkip::CFolderFactsSkip() : m_bPrevious(t_bSkipWalks) { t_bSkipWalks = true; }
+
+CFolderFactsSkip::~CFolderFactsSkip() { t_bSkipWalks = m_bPrevious; }
+
 FolderFacts ScanInstallFolder(const std::wstring& strFolder) {
-    if (strFolder.empty() || !PathIsDirectoryW(strFolder.c_str())) return FolderFacts();
+    if (t_bSkipWalks || strFolder.empty() || !PathIsDirectoryW(strFolder.c_str())) return FolderFacts();
     if (!t_pFolderFacts) return WalkFolder(strFolder);
     std::wstring key = strFolder;
     while (!key.empty() && key.back() == L'\\') key.pop_back();

@@ -96,7 +96,7 @@ TEST_F(SampleMachine, CategoriesByNameOrIdAndASearchThatNamesOne) {
         {L"search 聊天通讯", 0, "ID ", "\"聊天通讯\" is a category: kxuninst search --category 聊天通讯"},
         {L"search kxsample", 0, "KxSample Image Viewer", ""},
         {L"show nothing-like-it", 1, "", "kxuninst: no program is named or numbered 'nothing-like-it'"},
-        {L"show kxsample", 2, "", "kxuninst: 'kxsample' names 3 programs; give one of their ids:"},
+        {L"show kxsample", 2, "", "kxuninst: 'kxsample' names 4 programs; give one of their ids:"},
     };
     for (const auto& c : cases) {
         // Notes go to standard error only without --quiet.
