@@ -64,7 +64,7 @@ void OfferLeftoversOrRemove(UninstallContext& ctx, UINT nSoftId, const Target& t
             kx::CritSecLock lock(ctx.csSweep);
             DeleteAll(ctx.vecSweep);
             dustman.ToSweepList(ctx.vecSweep);
-            ctx.origin = LeftoverOrigin{target.strEntryName, target.strFolder};
+            if (const DustGuardContext* pGuard = dustman.GuardContext()) ctx.origin = *pGuard;
         }
         KXLOG_AS(0, kTaskUninstall, L"step.3 开启强力清扫");
         SetUninstallState(ctx.lists, ctx.pDataMgr, nSoftId, SOFT_STATE_LEFTOVERS_OFFERED);

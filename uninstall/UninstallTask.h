@@ -8,16 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "DustGuard.h"
 #include "SoftLists.h"
 
 class CPowerSweepItem;
 
-// What the scan that filled the leftover list knew of the program: the forced sweep checks each deletion against
-// it again. Kept beside the leftover list, under its lock.
-struct LeftoverOrigin {
-    std::wstring strEntryName;
-    std::wstring strFolder;
-};
+// What the scan that filled the leftover list knew of the program (its entry name and install folder, the other
+// programs and the folders never to be offered): the forced sweep checks each deletion against it again. Kept
+// beside the leftover list, under its lock.
+using LeftoverOrigin = DustGuardContext;
 
 // What the uninstall task works on. Lock order: csSweep before csList.
 struct UninstallContext {
