@@ -11,9 +11,9 @@ const wchar_t kWow64UninstallPath[] = L"Software\\Wow6432Node\\Microsoft\\Window
 const wchar_t kMarkName[] = L"KxBenchOwner";
 
 // The soft record on the wire, primitive by primitive: u = u32, b = u8, q = u64, t = text (u32 byte count,
-// UTF-16LE). Name is the third primitive, Key the last.
+// UTF-16LE).
 const char kSoftLayout[] = "utttbbttttttbtuuttttbuuubuuquuttuqt";
-const size_t kNameField = 2;
+const size_t kNameField = 2, kFolderField = 30, kSizeField = 33, kKeyField = 34;
 
 const size_t kFirstBuffer = 64 * 1024;
 const size_t kMaxBuffer = 64 * 1024 * 1024;
@@ -64,6 +64,7 @@ bool DecodeSoftRecord(const BYTE* pData, size_t nSize, SoftFields& out) {
         size_t width = *p == 'b' ? 1 : *p == 'q' ? 8 : 4;
         if (at + width > nSize) return false;
         if (*p != 't') {
+            if (field == kSizeField) memcpy(&out.Size, pData + at, 8);
             at += width;
             continue;
         }
@@ -75,7 +76,8 @@ bool DecodeSoftRecord(const BYTE* pData, size_t nSize, SoftFields& out) {
         if (!text.empty()) memcpy(&text[0], pData + at, text.size() * 2);
         at += cb;
         if (field == kNameField) out.Name = std::move(text);
-        if (p[1] == '\0') out.Key = std::move(text);
+        if (field == kFolderField) out.Folder = std::move(text);
+        if (field == kKeyField) out.Key = std::move(text);
     }
     return true;
 }

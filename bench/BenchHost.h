@@ -30,9 +30,11 @@ private:
     kx::unique_hmodule m_hDll;
 };
 
-// The two fields of a soft record the benchmarks look at.
+// The fields of a soft record the benchmarks look at.
 struct SoftFields {
     std::wstring Name;
+    std::wstring Folder;
+    LONGLONG Size = 0;
     std::wstring Key;
 };
 
