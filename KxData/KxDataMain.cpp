@@ -8,6 +8,12 @@
 #include "KxUninstIf.h"
 #include "ScopedHandle.h"
 
+// The statically linked C++ runtime keeps an emergency exception pool (about 73 KB, from malloc) that nothing
+// frees when the DLL is unloaded; the component loads and unloads this DLL on every Init and Uninit.
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+
 namespace {
 
 HMODULE g_hModule = nullptr;
@@ -84,6 +90,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pRese
         delete g_pIds;
         g_pIds = nullptr;
         DeleteCriticalSection(&g_csIds);
+        __gnu_cxx::__freeres();
     }
     return TRUE;
 }
