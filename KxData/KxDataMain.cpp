@@ -11,6 +11,7 @@
 #include "RulesFile.h"
 #include "KxUninstIf.h"
 #include "ErrorEdge.h"
+#include "RuntimeUnload.h"
 #include "ScopedHandle.h"
 
 namespace {
@@ -122,6 +123,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pRese
         g_pIds = nullptr;
         delete g_pcsIds;
         g_pcsIds = nullptr;
+        ReleaseRuntimeAtUnload();
     }
     return TRUE;
 }

@@ -107,7 +107,9 @@ TEST_F(FolderFactsTest, ScanSizes) {
     kxtest::WriteFileBytes(deep + L"\\leaf.bin", std::string(7, 'l'));
     FolderFacts facts = ScanInstallFolder(m_app + L"\\\\");
     EXPECT_EQ(std::make_tuple(facts.Size, facts.Date, facts.Use), std::make_tuple(1130ull, Today(), 3));
-    for (const std::wstring& none : {m_temp / L"Missing", m_app + L"\\app.exe", std::wstring()}) {
+    // A drive's root is no program's folder: it is not walked.
+    for (const std::wstring& none : {m_temp / L"Missing", m_app + L"\\app.exe", std::wstring(), std::wstring(L"C:\\"),
+                                     std::wstring(L"\\"), std::wstring(L"\\\\?\\C:\\")}) {
         facts = ScanInstallFolder(none);
         EXPECT_EQ(std::make_tuple(facts.Size, facts.Date, facts.Use), std::make_tuple(0ull, std::wstring(), 0)) << none;
     }
