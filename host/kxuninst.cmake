@@ -23,4 +23,4 @@ add_executable(kxuninst ${CMAKE_CURRENT_LIST_DIR}/KxUninstMain.cpp)
 target_link_libraries(kxuninst PRIVATE kxuninst_cli)
 set_target_properties(kxuninst PROPERTIES OUTPUT_NAME kxuninst RUNTIME_OUTPUT_DIRECTORY "${KX_BIN_DIR}")
 # Building the host builds the layout it runs in.
-add_dependencies(kxuninst kxxlog Ferro80U KxData KxUninst)
+add_dependencies(kxuninst kxxlog Ferro80U KxData KxUninst KxVStart)

@@ -36,6 +36,19 @@ public:
     void SetGuardContext(DustGuardContext ctx);
     const DustGuardContext* GuardContext() const { return m_pGuard.get(); }
 
+    // The sweep's deletions (DustDelete.cpp). Each passes the exact text it hands to the shell or the registry,
+    // and every folder it descends into, through the guard with the context set by SetGuardContext; a refused
+    // text is left alone and logged. Results are not reported.
+    // A file to the Recycle Bin (one in use: scheduled for deletion at the next restart), or a folder with what
+    // it holds.
+    void DeleteFileDust(std::wstring strPath);
+    // A registry key with its subkeys, or one value ("key\\name").
+    void DeleteRegDust(std::wstring strPath);
+    // The empty folders of a tree to the Recycle Bin, bottom up; files stay.
+    void DeleteEmptyFolders(LPCWSTR pszFolder);
+    // One shell deletion request to the Recycle Bin, silent; TRUE when the shell reports success.
+    static BOOL ShellDelete(LPCWSTR pszPath);
+
     // The steps of Parse.
     void ParseMsiFolder();
     void ParseSystemFolder();
@@ -75,6 +88,8 @@ private:
     bool Offer(std::deque<std::wstring>& lst, std::wstring strText, DustKind kind,
                const DustListing* pListing = nullptr);
     bool Stopped() const;
+    // The guard's word on a text about to be handed over for deletion; a refusal is logged.
+    bool MayDelete(const std::wstring& strText, DustKind kind, const char* pszFunction);
     void EnsureGuard();
     // Whether texts may be matched against the install folder: never when the guard refuses the folder itself
     // (a drive root or a profile would match everything on it), but a folder already removed still may be.

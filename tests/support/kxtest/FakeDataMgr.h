@@ -1,6 +1,6 @@
 // An in-process stand-in for the data component, for tests that call the component's code directly: software
-// ids by SoftId, information records by id, the rule data's version. Everything else fails. It is never freed
-// by its last reference (tests own it on the stack).
+// ids by SoftId, information records by id, the rule data's version, uninstall states. Everything else fails.
+// It is never freed by its last reference (tests own it on the stack).
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "KxUninstIf.h"
 #include "Serializer.h"
@@ -40,8 +42,17 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetSoftKey(UINT, BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetSoftState(UINT, KX_SOFT_STATE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetSoftState(UINT, UINT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetSoftState(UINT nSoftId, KX_SOFT_STATE* pState) override {
+        *pState = KX_SOFT_STATE{nSoftId, 0, {}};
+        for (const auto& s : states)
+            if (s.first == nSoftId) pState->nState = s.second;
+        return S_OK;
+    }
+    // Every move is taken and recorded, so a test sees each state in order.
+    HRESULT STDMETHODCALLTYPE SetSoftState(UINT nSoftId, UINT nState) override {
+        states.emplace_back(nSoftId, nState);
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetDataVersion(UINT, UINT* pnVersion) override {
         *pnVersion = version;
         return S_OK;
@@ -70,6 +81,7 @@ public:
 
     std::map<std::wstring, UINT> ids;     // SoftId -> id
     std::map<UINT, CSoftInfoItem> infos;  // id -> information record
+    std::vector<std::pair<UINT, UINT>> states;  // (id, state) in the order they were set
     UINT version = 0;
     ULONG refs = 1;
 };
