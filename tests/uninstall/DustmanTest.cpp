@@ -310,8 +310,12 @@ TEST_F(DustmanTest, ParseLogsItsStepsInOrderAndStopsOnTheEvent) {
     auto dust = Scanner(L"KxDustSteps", m_tmp / L"S\\");
     dust->Parse();
     Texts lines;
-    for (const std::wstring& line : kxtest::LogLinesContaining(L"[F.CDustman::Parse()] ", m_from))
-        lines.push_back(line.substr(line.find(L"()] ") + 4));
+    // A guard refusal may fall between the steps: whether the temp folder is reached depends on what
+    // else the machine keeps there.
+    for (const std::wstring& line : kxtest::LogLinesContaining(L"[F.CDustman::Parse()] ", m_from)) {
+        std::wstring text = line.substr(line.find(L"()] ") + 4);
+        if (text.rfind(L"guard: ", 0) != 0) lines.push_back(text);
+    }
     EXPECT_EQ(lines, (Texts{L"Begin", L"step.1 Parse Msi", L"step.2 Parse system folder", L"step.3 Parse folder to file",
                             L"step.4 Parse quick link", L"step.5 Parse reg", L"End"}));
     // The file, the folder, and the case's own folder that it alone kept; the temp folder above is refused.
