@@ -37,7 +37,7 @@ bool SweepRun::Choose(const std::vector<Leftover>& leftovers, std::vector<UINT>&
         case SweepMode::Ask: break;
     }
     if (!StdinIsTerminal()) {
-        m_cli.err.Say("no terminal to ask which leftovers to remove: they are kept (give --sweep all|none|LIST)");
+        m_cli.err.Say("no terminal to ask which leftovers to remove (give --sweep all|none|LIST)");
         return false;
     }
     for (;;) {
@@ -79,7 +79,8 @@ int SweepRun::Run(const std::vector<Leftover>& leftovers, SweepResult& result) {
     int rc = kExitOk;
     if (!Choose(leftovers, result.ids, rc)) {
         if (rc == kExitOk)
-            m_cli.err.Say("the leftovers are kept: the program stays listed until they are swept or dismissed");
+            m_cli.err.Say("the leftovers stay on the machine; the component keeps its list of them only while this run "
+                          "lasts");
         result.nFinalState = m_states.Get(m_program.Id).nState;
         return rc;
     }
