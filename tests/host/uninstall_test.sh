@@ -127,8 +127,14 @@ ctrlc)
   s=$(states "$work/out" 2>/dev/null)
   echo "states: $s"
   [ "$s" = "15 16 17 19" ] || fail "states $s, expected 15 16 17 19"
-  reg query "$uninstall_key\\KxSampleViewer" >/dev/null || fail "the Uninstall key is gone"
-  "${harness[@]}" exec wine tasklist 2>/dev/null </dev/null | grep -i -E 'au_|uninstall' | sed 's/^/still running: /' ;;
+  # The console's Ctrl-C reaches every process attached to it, the uninstaller too (it shares kxuninst's console):
+  # what the uninstaller then does is its own affair, so it is reported, not judged.
+  if reg query "$uninstall_key\\KxSampleViewer" >/dev/null; then
+    echo "the uninstaller left the program installed"
+  else
+    echo "the uninstaller went on and removed the program after the Ctrl-C"
+  fi
+  ;;
 *) echo "unknown case $case_name" >&2; exit 2 ;;
 esac
 [ $failures = 0 ] || { show_err; exit 1; }
