@@ -7,6 +7,7 @@
 #include "LeftoverTree.h"
 #include "RecycleBin.h"
 #include "UninstallStates.h"
+#include "CliRun.h"
 #include "kxtest/HostLayout.h"
 
 namespace {
@@ -136,6 +137,30 @@ TEST(UninstallEvidence, TrashPathsAndGuardLines) {
     EXPECT_EQ(GuardRefusal(log, L"c:\\prog\\other\\"), L"program");
     EXPECT_EQ(GuardRefusal(log, L"HKEY_CURRENT_USER\\Software\\X"), L"installed");
     EXPECT_EQ(GuardRefusal(log, L"C:\\Prog"), L"");
+}
+
+TEST(UninstallRefusals, BeforeTheComponentStarts) {
+    // Standard input is no console under the test runner.
+    const std::wstring cli = kxtest::ExeFolder() + L"kxuninst.exe";
+    const struct {
+        const wchar_t* readOnlyPrefix;
+        const wchar_t* args;
+        const char* says;
+    } cases[] = {
+        {L"/home/u/.wine", L"uninstall x --yes", "kxuninst: the prefix /home/u/.wine is only read here; uninstalling "
+                                                 "changes it: add --allow-changes to do it anyway\n"},
+        {nullptr, L"uninstall x", "kxuninst: no terminal to ask for confirmation: give --yes to uninstall without "
+                                  "asking\n"},
+        {L"/home/u/.wine", L"uninstall x --allow-changes", "kxuninst: no terminal to ask for confirmation"},
+    };
+    for (const auto& c : cases) {
+        SetEnvironmentVariableW(L"KXUNINST_READ_ONLY_PREFIX", c.readOnlyPrefix);
+        CliResult r = RunCli(cli, c.args);
+        SetEnvironmentVariableW(L"KXUNINST_READ_ONLY_PREFIX", nullptr);
+        EXPECT_EQ(r.exitCode, 2u) << kxtest::WideToUtf8(c.args);
+        EXPECT_EQ(r.err.rfind(c.says, 0), 0u) << r.err;
+        EXPECT_TRUE(r.out.empty());
+    }
 }
 
 }  // namespace

@@ -14,13 +14,23 @@ import os
 import sys
 
 # What may change while kxuninst sweeps, apart from the chosen leftovers: the component's list cache (written when
-# it stops) and the registry keys Wine keeps for itself.
+# it stops) and the registry Wine keeps for itself: its own keys, the volatile keys of the display that exist while
+# its desktop process runs, the running service counter, and the restart schedule that wineboot carries out when
+# the prefix's server starts again (the NSIS uninstaller schedules its own temporary copy there).
 ALLOWED_FILES = ("drive_c/users/*/AppData/Roaming/Orvane/OrvaneVarnok/solvend2/data/",)
 ALLOWED_KEYS = (
     "HKEY_LOCAL_MACHINE\\Software\\Wine",
     "HKEY_CURRENT_USER\\Software\\Wine",
     "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager\\Environment",
     "HKEY_CURRENT_USER\\Volatile Environment",
+    "HKEY_LOCAL_MACHINE\\Hardware\\DEVICEMAP\\VIDEO",
+    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses",
+    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video",
+    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles\\Current\\System",
+)
+ALLOWED_VALUES = (
+    ("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent", ""),
+    ("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager", "pendingfilerenameoperations"),
 )
 
 
@@ -127,6 +137,8 @@ def compare(before_dir, after_dir, chosen_json):
                 if rb[key].get(name) == ra[key].get(name):
                     continue
                 if name not in ra[key] and (key, name) in reg_values:
+                    continue
+                if (key, name) in [(k.lower(), v) for k, v in ALLOWED_VALUES]:
                     continue
                 problems.append("registry value %s\\\\%s: before %r, after %r" % (
                     rb[key]["\x00name"], name, rb[key].get(name), ra[key].get(name)))

@@ -23,6 +23,8 @@ cleanup() {
 rm -rf "$work" && mkdir -p "$work/cache"
 trap cleanup EXIT
 cp -a "$sample" "$copy" || exit 1
+# The copy's server and services run from the start, as on a machine in use.
+"${harness[@]}" start || exit 1
 export KX_COPY_PREFIX=$copy
 win() { printf 'Z:%s' "${1//\//\\}"; }
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
