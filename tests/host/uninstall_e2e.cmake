@@ -6,7 +6,7 @@ target_link_libraries(uninstall_ctrlc PRIVATE kxuninst_cli)
 set_target_properties(uninstall_ctrlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests/host_uninstall")
 add_dependencies(uninstall_ctrlc kxuninst)
 
-foreach(case nsis sweep softcentre msi ctrlc)
+foreach(case nsis sweep sweepnone sweeplist softcentre msi ctrlc)
   add_test(NAME host_uninstall_${case}
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/uninstall_test.sh ${case} ${KX_SAMPLE_PREFIX} ${KX_BIN_DIR}
             ${CMAKE_BINARY_DIR}/tests/host_uninstall_${case} $<TARGET_FILE:uninstall_ctrlc>)

@@ -7,7 +7,8 @@
 #
 # CASE: nsis (a silent NSIS uninstaller through --yes), sweep (the package that leaves things behind, --sweep all,
 # the prefix compared with its snapshot taken between the uninstaller and the sweep), softcentre (KxVStart.exe),
-# msi (MsiExec.exe /x without a display), ctrlc (Ctrl-C while an uninstaller shows its dialog).
+# sweepnone and sweeplist (--sweep none, --sweep 1), msi (MsiExec.exe /x without a display), ctrlc (Ctrl-C while an
+# uninstaller shows its dialog).
 set -uo pipefail
 case_name=$1 sample=$2 bin=$3 work=$4 ctrlc_helper=${5:-}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -86,6 +87,29 @@ for e in bad: print("  ", e)
 sys.exit(1 if bad or doc["sweep"]["state"] != 20 else 0)
 PY
   ls "$trash" | grep -v -x -F -f "$work/trash-before" | sed 's/^/trash: /' ;;
+sweepnone|sweeplist)
+  # none dismisses the leftovers (the program leaves the list, nothing is deleted); a list sweeps only its entries
+  # (here group 1, the files) and the program stays with the rest.
+  silent KxSampleDiary
+  answer=none; [ "$case_name" = sweeplist ] && answer=1
+  kxuninst uninstall "KxSample Diary 3.0" --yes --sweep $answer --json </dev/null >"$work/out" 2>"$work/err"
+  rc=$?
+  [ "$rc" = 0 ] || { fail "exit code $rc"; show_err; }
+  python3 - "$work/out" "$answer" <<'PY' || fail "the sweep did not do what --sweep $answer asks"
+import json, os, sys
+doc, answer = json.load(open(sys.argv[1])), sys.argv[2]
+sweep, entries = doc["sweep"], [l for l in doc["leftovers"] if l["level"] == 2]
+chosen = [l for l in entries if l["kind"] == 2] if answer == "1" else []
+print("chosen %s, final state %d, outcomes %s" % (sweep["chosen"], sweep["state"],
+      sorted(set(e["outcome"] for e in sweep["entries"]))))
+ok = sweep["chosen"] == [l["id"] for l in chosen] and sweep["state"] == (18 if chosen else 20)
+ok = ok and all(e["outcome"] == "recycle-bin" for e in sweep["entries"])
+for l in entries:
+    if l["kind"] in (1, 4) and l not in chosen and not os.path.exists(l["linuxPath"]):
+        print("  not chosen and gone:", l["path"]); ok = False
+sys.exit(0 if ok else 1)
+PY
+  ;;
 softcentre)
   # The starter edits the layout's conf\soft.ini: a copy of the layout keeps the build's own untouched.
   cp -a "$bin" "$work/bin" && bin=$work/bin
