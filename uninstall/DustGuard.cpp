@@ -93,15 +93,14 @@ std::wstring NormFolder(const std::wstring& strPath) {
 }
 
 void AddFolder(std::vector<std::wstring>& vec, const std::wstring& strPath) {
-    std::wstring norm = NormFolder(strPath);
+    std::wstring final = FinalPath(strPath);
+    if (!final.empty()) final = Lower(TrimSlashes(final));
+    // A folder that is its own final path is in long form already (see FormRefusal).
+    const std::wstring norm = !final.empty() && final == Lower(TrimSlashes(strPath)) ? final : NormFolder(strPath);
     if (norm.size() < 2) return;
     vec.push_back(norm);
     // A profile folder that links elsewhere protects where it leads too.
-    std::wstring final = FinalPath(strPath);
-    if (!final.empty()) {
-        final = Lower(TrimSlashes(final));
-        if (final != norm) vec.push_back(final);
-    }
+    if (!final.empty() && final != norm) vec.push_back(final);
 }
 
 std::wstring CsidlPath(int nCsidl) {
@@ -280,12 +279,15 @@ const wchar_t* FormRefusal(const std::wstring& strText, DustKind kind) {
     if (dwAttributes == INVALID_FILE_ATTRIBUTES) return L"missing";
     if (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return L"link";
     if ((kind == DustKind::Folder) != ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) return L"changed";
+    // The final path is made of long names, so a text equal to it is in long form too. Only a text that
+    // differs from it is asked for its long form (which Wine builds by searching every folder on the way, four
+    // times the cost of the open and the query), to tell a short name from a link.
+    const std::wstring final = FinalPath(trimmed);
+    if (!final.empty() && EqualNoCase(TrimSlashes(final), trimmed)) return nullptr;
     wchar_t szLong[MAX_PATH] = {};
     n = GetLongPathNameW(trimmed.c_str(), szLong, MAX_PATH);
     if (n == 0 || n >= MAX_PATH || !EqualNoCase(szLong, trimmed)) return L"noncanonical";
-    std::wstring final = FinalPath(trimmed);
-    if (final.empty() || !EqualNoCase(TrimSlashes(final), trimmed)) return L"link";
-    return nullptr;
+    return L"link";
 }
 
 // Where the path stands: the system's and the user's folders, the Windows folder, other programs.
