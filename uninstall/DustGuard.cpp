@@ -179,9 +179,11 @@ std::vector<std::wstring> UnixRootDrives() {
     auto pfnUnixName = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!pfnUnixName) return drives;
+    // Only the letters in use are asked for their type: under Wine each question goes to the mount manager.
+    const DWORD dwDrives = GetLogicalDrives();
     for (wchar_t letter = L'a'; letter <= L'z'; ++letter) {
         const wchar_t szRoot[] = {letter, L':', L'\\', 0};
-        if (GetDriveTypeW(szRoot) == DRIVE_NO_ROOT_DIR) continue;
+        if (!(dwDrives & (1u << (letter - L'a'))) || GetDriveTypeW(szRoot) == DRIVE_NO_ROOT_DIR) continue;
         char* pszUnix = pfnUnixName(szRoot);
         if (pszUnix && strcmp(pszUnix, "/") == 0) drives.push_back(std::wstring{letter, L':'});
         if (pszUnix) HeapFree(GetProcessHeap(), 0, pszUnix);
