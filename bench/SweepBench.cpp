@@ -4,7 +4,7 @@
 // files and the values the host chose. The floor: the same shell deletion requests issued directly for the same
 // texts, and the same SHDeleteValueW deletions. Each phase starts from a fresh tree and a Recycle Bin without
 // the benchmark's earlier files; the phases alternate their order from round to round.
-//   sweep_bench.exe [ROUNDS]          (default 3; medians are printed)
+//   sweep_bench.exe [ROUNDS]          (default 5; medians are printed)
 #include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
@@ -296,7 +296,7 @@ void Profile(double floorMs) {
 
 int wmain(int argc, wchar_t** argv) {
     if (!kxtest::RequireSandboxedPrefix()) return 3;
-    const int nRounds = argc > 1 ? std::max(1, _wtoi(argv[1])) : 3;
+    const int nRounds = argc > 1 ? std::max(1, _wtoi(argv[1])) : 5;
     CKxLog::Instance().Open();
     CoInitialize(nullptr);
     std::vector<double> sweeps, floors;
