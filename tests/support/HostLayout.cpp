@@ -1,6 +1,7 @@
 #include "kxtest/HostLayout.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <ctime>
 #include <cwchar>
@@ -76,6 +77,24 @@ std::vector<std::wstring> LogLinesContaining(const std::wstring& needle, size_t 
     for (size_t i = from; i < all.size(); ++i)
         if (all[i].find(needle) != std::wstring::npos) hits.push_back(all[i]);
     return hits;
+}
+
+std::wstring KnownFolder(int nCsidl) {
+    wchar_t sz[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, sz);
+    return sz;
+}
+
+std::wstring Lower(std::wstring s) {
+    if (!s.empty()) CharLowerBuffW(&s[0], static_cast<DWORD>(s.size()));
+    return s;
+}
+
+std::wstring Today() {
+    wchar_t sz[32] = {};
+    time_t now = time(nullptr);
+    wcsftime(sz, 32, L"%Y-%m-%d", localtime(&now));
+    return sz;
 }
 
 void SetDiagConfig(const wchar_t* section, const wchar_t* key, int value) {
