@@ -19,9 +19,6 @@ std::string WideToUtf8(const std::wstring& s);
 std::vector<std::wstring> ReadLogLines(const std::wstring& path);
 // Today's component log file.
 std::wstring ComponentLogPath();
-// Lines of the component log from line index `from` on that contain `needle`.
-std::vector<std::wstring> LogLinesContaining(const std::wstring& needle, size_t from = 0);
-size_t ComponentLogLineCount();
 
 // A shell folder of the prefix (SHGetFolderPath), the text lower-cased, today's date as "YYYY-MM-DD".
 std::wstring KnownFolder(int nCsidl);
