@@ -1,7 +1,6 @@
 #include "kxtest/HostLayout.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <ctime>
 #include <cwchar>
@@ -68,24 +67,6 @@ std::vector<std::wstring> ReadLogLines(const std::wstring& path) {
         start = end + 1;
     }
     return lines;
-}
-
-std::wstring KnownFolder(int nCsidl) {
-    wchar_t sz[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, sz);
-    return sz;
-}
-
-std::wstring Lower(std::wstring s) {
-    if (!s.empty()) CharLowerBuffW(&s[0], static_cast<DWORD>(s.size()));
-    return s;
-}
-
-std::wstring Today() {
-    wchar_t sz[32] = {};
-    time_t now = time(nullptr);
-    wcsftime(sz, 32, L"%Y-%m-%d", localtime(&now));
-    return sz;
 }
 
 void SetDiagConfig(const wchar_t* section, const wchar_t* key, int value) {
