@@ -11,6 +11,7 @@
 #include "KxLog.h"
 #include "KxUninstStartup.h"
 #include "kxtest/HostLayout.h"
+#include "kxtest/Log.h"
 #include "kxtest/TempDir.h"
 
 namespace {
@@ -26,17 +27,12 @@ protected:
         CKxLog::Instance().SetFlags(CKxLog::kStartupFlags);
         CKxLog::Instance().SetFilePath(path_);
     }
-    std::vector<std::wstring> LinesWith(const std::wstring& marker) {
-        std::vector<std::wstring> hits;
-        for (const auto& line : kxtest::ReadLogLines(path_))
-            if (line.find(marker) != std::wstring::npos) hits.push_back(line);
-        return hits;
-    }
     static std::wstring Marker() {
         static int n = 0;
         return L"marker-" + std::to_wstring(GetTickCount()) + L"-" + std::to_wstring(++n);
     }
     std::wstring path_;
+    kxtest::LogMark log_;
 };
 
 }  // namespace
@@ -88,14 +84,14 @@ TEST_F(LoggerTest, PrefixesByFlagsAndLevels) {
         CKxLog::Instance().SetFlags(c.flags);
         probe::CThing thing{Marker()};
         thing.Method(1);
-        auto lines = LinesWith(thing.marker);
+        auto lines = log_.Lines(thing.marker);
         ASSERT_EQ(lines.size(), c.line ? 1u : 0u) << c.flags;
         if (c.line) EXPECT_TRUE(std::regex_match(lines[0], std::wregex(c.line))) << lines[0];
     }
     CKxLog::Instance().SetFlags(CKxLog::kStartupFlags);
     probe::CThing thing{Marker()};
     for (int level = 0; level <= 5; ++level) thing.Method(level);
-    EXPECT_EQ(LinesWith(thing.marker).size(), 5u);
+    EXPECT_EQ(log_.Lines(thing.marker).size(), 5u);
     EXPECT_TRUE(CKxLog::Instance().IsEnabled(4));
     EXPECT_FALSE(CKxLog::Instance().IsEnabled(5));
 }
@@ -105,7 +101,7 @@ TEST_F(LoggerTest, LongLineKeepsPrefixesAndTheStartOfTheMessage) {
     std::wstring marker = Marker();
     std::wstring message = marker + std::wstring(600 - marker.size(), L'x');
     KXLOG_AS(0, "F", L"%s", message.c_str());
-    auto lines = LinesWith(marker);
+    auto lines = log_.Lines(marker);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], L"[F.F()] " + message.substr(0, 511 - 8));
 }
@@ -123,7 +119,7 @@ TEST_F(LoggerTest, TwoThreadsNeverMixTheirLines) {
     const std::wregex pattern(LR"(\[\d\d:\d\d:\d\d:\d\d\d\] \[F\.T\(\)\] marker-[\d-]+ t([12]) n(\d+) end)");
     std::map<int, int> next;
     int total = 0;
-    for (const auto& line : LinesWith(marker)) {
+    for (const auto& line : log_.Lines(marker)) {
         std::wsmatch m;
         ASSERT_TRUE(std::regex_match(line, m, pattern)) << line;
         EXPECT_EQ(std::stoi(m[2].str()), next[std::stoi(m[1].str())]++) << "lines of one thread keep their order";

@@ -12,8 +12,6 @@ TEST(WideFormat, WindowsConversions) {
 
 TEST(WideFormat, FormatIntoCutsAndTerminates) {
     wchar_t buffer[8];
-    va_list none{};
-    (void)none;
     auto into = [&](size_t room, const wchar_t* fmt, ...) {
         va_list args;
         va_start(args, fmt);

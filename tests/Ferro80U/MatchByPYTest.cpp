@@ -19,11 +19,7 @@ bool Match(const std::wstring& text, const std::wstring& input) {
 }
 
 TEST(MatchByPY, Table) {
-    const struct {
-        const wchar_t* text;
-        std::wstring input;
-        bool match;
-    } cases[] = {
+    const struct { const wchar_t* text; std::wstring input; bool match; } cases[] = {
         // Full spellings, initials, mixed, any case.
         {L"微信", L"weixin", true}, {L"微信", L"wx", true}, {L"微信", L"weix", true}, {L"微信", L"wxin", true},
         {L"微信", L"wexin", true}, {L"微信", L"WeiXin", true}, {L"微信", L"WX", true}, {L"微信", L"w", true},

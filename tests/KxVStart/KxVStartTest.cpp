@@ -7,32 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "kxtest/ChildProcess.h"
 #include "kxtest/HostLayout.h"
 #include "kxtest/Log.h"
-#include "kxtest/Processes.h"
 #include "kxtest/TempDir.h"
 
 namespace {
 
 // Runs the starter with the given arguments; its exit code.
 DWORD RunStarter(const std::wstring& strArgs) {
-    std::wstring exe = kxtest::SelfPath();
-    exe = exe.substr(0, exe.rfind(L'\\') + 1) + L"KxVStart.exe";
-    std::wstring cmd = L"\"" + exe + L"\" " + strArgs;
-    STARTUPINFOW si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0xFFFFFFFF;
-    kx::unique_handle process(pi.hProcess), thread(pi.hThread);
-    WaitForSingleObject(process.get(), 30000);
-    DWORD dwCode = 0xFFFFFFFF;
-    GetExitCodeProcess(process.get(), &dwCode);
-    return dwCode;
+    return kxtest::RunToEnd(L"\"" + kxtest::ExeFolder() + L"KxVStart.exe\" " + strArgs, 30000);
 }
 
-std::wstring SoftIni() {
-    std::wstring exe = kxtest::SelfPath();
-    return exe.substr(0, exe.rfind(L'\\') + 1) + L"conf\\soft.ini";
-}
+std::wstring SoftIni() { return kxtest::ConfFolder() + L"soft.ini"; }
 
 class Starter : public testing::Test {
 protected:
@@ -76,10 +63,7 @@ TEST_F(Starter, ChangesNothingWhenTheNameOrTheFolderIsNotRight) {
     std::wstring profile(MAX_PATH, L'\0');
     profile.resize(GetEnvironmentVariableW(L"USERPROFILE", &profile[0], MAX_PATH));
     const std::vector<std::wstring> list = {L"a=" + a, L"twin=" + twin, L"idle=" + idle, L"home=" + profile};
-    const struct {
-        const wchar_t* args;
-        DWORD code;
-    } cases[] = {
+    const struct { const wchar_t* args; DWORD code; } cases[] = {
         {L"", 2}, {L"/x Same", 2}, {L"/u", 2}, {L"/u Missing", 3}, {L"/u Idle", 3}, {L"/u Same", 4},
     };
     WriteList(list);

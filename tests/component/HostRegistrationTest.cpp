@@ -7,14 +7,13 @@
 
 #include <objbase.h>
 
-#include <algorithm>
-#include <cwctype>
 #include <map>
 #include <string>
 
 #include "KxUninstIf.h"
 #include "ListenerHost.h"
 #include "ScopedHandle.h"
+#include "kxtest/ChildProcess.h"
 #include "kxtest/HostLayout.h"
 
 namespace {
@@ -23,20 +22,10 @@ const std::wstring kClsid = L"{6F1C2A90-3B7E-4D52-9A11-5C0E8B7D2F41}";
 const std::wstring kAppId = L"{0B7E9C24-58A1-4D3F-AE62-9F4C1B7D3E85}";
 const std::wstring kLibId = L"{A2D4F6B8-1C3E-4A5B-8D7F-0E2C4A6B8D90}";
 
-std::wstring Lower(std::wstring s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](wchar_t c) { return static_cast<wchar_t>(towlower(c)); });
-    return s;
-}
+using kxtest::Lower;
 
 DWORD Regsvr32(const std::wstring& args) {
-    std::wstring cmd = L"regsvr32.exe " + args + L" \"" + kxtest::ExeFolder() + L"KxUninst.dll\"";
-    STARTUPINFOW si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0xFFFFFFFE;
-    kx::unique_handle process(pi.hProcess), thread(pi.hThread);
-    DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(process.get(), 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.get(), &code);
-    return code;
+    return kxtest::RunToEnd(L"regsvr32.exe " + args + L" \"" + kxtest::ExeFolder() + L"KxUninst.dll\"", 60000);
 }
 
 // What a key holds: "name=data" for each string value ("" names the default value), "\sub" for each subkey;

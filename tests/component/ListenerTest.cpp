@@ -86,10 +86,7 @@ protected:
 // A notification of the data component, posted and handled by this thread's (the host's) message loop: its
 // log line, then the tasks it queues.
 TEST_F(MessageWindow, RuleNotificationsQueueTheirTasks) {
-    const struct {
-        UINT type, act;
-        Pairs queued;
-    } cases[] = {
+    const struct { UINT type, act; Pairs queued; } cases[] = {
         {4, 0x11, {{3, 0}, {4, 0}}}, {4, 0x10, {{3, 0}, {4, 0}}},  // changed: clear, then fetch
         {4, 0x01, {{4, 0}, {6, 0}}},                               // loaded: fetch, then build
         {4, 0x04, {{4, 0}}}, {4, 0x00, {{4, 0}}},                  // anything else: fetch

@@ -19,11 +19,6 @@ TEST(Object, MethodsThatOnlyRecordAndQueue) {
     EXPECT_TRUE(log.Messages(L"CKxUninstMgr::Uninstall").empty());
     for (auto n : {std::make_tuple(8u, 0x40u, 7u), std::make_tuple(8u, 0x40u, 0u), std::make_tuple(4u, 0x01u, 7u)})
         EXPECT_EQ(mgr->OnNotify(std::get<0>(n), std::get<1>(n), std::get<2>(n)), S_OK);
-    EXPECT_EQ(mgr->Reserved(42), S_OK);
-    EXPECT_EQ(mgr->SetCacheDir(kx::MakeBstr(L"C:\\cache").get()), S_OK);
-    EXPECT_EQ(mgr->m_strCacheDir, L"C:\\cache");
-    EXPECT_EQ(mgr->SetCacheDir(nullptr), S_OK);
-    EXPECT_EQ(mgr->m_strCacheDir, L"");
     EXPECT_TRUE(Queue(mgr.get()).empty());
 
     // PowerSweep keeps the non-zero ids and queues the sweep; a count of 0 empties the selection.

@@ -3,6 +3,7 @@
 
 #include "KxUninstModule.h"
 #include "Registrar.h"
+#include "ScopedHandle.h"
 #include "kxtest/HostLayout.h"
 #include "kxtest/RegistryOverride.h"
 
@@ -25,29 +26,21 @@ const kx::RegReplacements kVars = {{L"ID", L"{1234}"}, {L"MODULE", L"C:\\a b\\m.
 
 }  // namespace
 
-TEST(Registrar, WritesKeysAndValuesWithReplacements) {
+// Registering writes with replacements and rewrites a fresh key whole; unregistering keeps shared keys and
+// tolerates what is missing.
+TEST(Registrar, RegistersAndUnregisters) {
     kxtest::RegistryOverride registry;
+    kxtest::SetString(HKEY_CLASSES_ROOT, L"Shared\\{1234}\\Stale", L"Old", L"1");
+    kxtest::SetString(HKEY_CLASSES_ROOT, L"Shared\\Other", nullptr, L"kept");
     ASSERT_EQ(kx::ApplyRegistryScript(kScript, kVars, true), S_OK);
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Shared\\{1234}", nullptr), L"Name with blanks");
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Shared\\{1234}", L"Path"), L"C:\\a b\\m.dll");
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Shared\\{1234}\\Sub", nullptr), L"100%");
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Shared", L"Marker"), L"x");
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"Own"));
-}
-
-TEST(Registrar, AFreshKeyIsRewrittenWholeOnEveryRegistration) {
-    kxtest::RegistryOverride registry;
-    kxtest::SetString(HKEY_CLASSES_ROOT, L"Shared\\{1234}\\Stale", L"Old", L"1");
-    kxtest::SetString(HKEY_CLASSES_ROOT, L"Shared\\Other", nullptr, L"kept");
-    ASSERT_EQ(kx::ApplyRegistryScript(kScript, kVars, true), S_OK);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Shared\\{1234}\\Stale"));
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Shared\\Other", nullptr), L"kept");
-}
 
-TEST(Registrar, UnregisteringKeepsSharedKeysAndToleratesWhatIsMissing) {
-    kxtest::RegistryOverride registry;
-    ASSERT_EQ(kx::ApplyRegistryScript(kScript, kVars, true), S_OK);
-    kxtest::SetString(HKEY_CLASSES_ROOT, L"Shared\\Other", nullptr, L"kept");
     ASSERT_EQ(kx::ApplyRegistryScript(kScript, kVars, false), S_OK);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"Shared"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Shared\\{1234}"));
@@ -60,19 +53,17 @@ TEST(Registrar, UnregisteringKeepsSharedKeysAndToleratesWhatIsMissing) {
 TEST(Registrar, ABadScriptFailsBeforeWritingAnything) {
     kxtest::RegistryOverride registry;
     const HRESULT bad = HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
-    EXPECT_EQ(kx::ApplyRegistryScript(L"key HKCR\\A\r\nkey HKCR\\B\\%UNKNOWN%\r\n", kVars, true), bad);
-    EXPECT_EQ(kx::ApplyRegistryScript(L"key HKCR\\A\r\nkey HKXX\\B\r\n", kVars, true), bad);
-    EXPECT_EQ(kx::ApplyRegistryScript(L"key HKCR\\A\r\nkey HKCR\\B = \"open\r\n", kVars, true), bad);
-    EXPECT_EQ(kx::ApplyRegistryScript(L"key HKCR\\A\r\nvalue HKCR\\A Name\r\n", kVars, true), bad);
-    EXPECT_EQ(kx::ApplyRegistryScript(L"key HKCR\\A\r\nkey HKCR\\B sometimes\r\n", kVars, true), bad);
-    EXPECT_EQ(kx::ApplyRegistryScript(L"key HKCR\r\n", kVars, true), bad);
+    for (const wchar_t* script : {L"key HKCR\\A\r\nkey HKCR\\B\\%UNKNOWN%\r\n", L"key HKCR\\A\r\nkey HKXX\\B\r\n",
+                                  L"key HKCR\\A\r\nkey HKCR\\B = \"open\r\n", L"key HKCR\\A\r\nvalue HKCR\\A Name\r\n",
+                                  L"key HKCR\\A\r\nkey HKCR\\B sometimes\r\n", L"key HKCR\r\n"})
+        EXPECT_EQ(kx::ApplyRegistryScript(script, kVars, true), bad) << kxtest::WideToUtf8(script);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"A"));
 }
 
 TEST(Registrar, TheModuleScriptsParseAndCarryTheirReplacements) {
     kxtest::RegistryOverride registry;
-    HMODULE hDll = LoadLibraryExW((kxtest::ExeFolder() + L"KxUninst.dll").c_str(), nullptr,
-                                  LOAD_LIBRARY_AS_DATAFILE);
+    kx::unique_hmodule dll(LoadLibraryExW((kxtest::ExeFolder() + L"KxUninst.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const HMODULE hDll = dll.get();
     ASSERT_NE(hDll, nullptr);
     const kx::RegReplacements vars = {{L"APPID", L"{APP}"}, {L"MODULE", L"M.dll"}};
     EXPECT_EQ(kx::ApplyRegistryResource(hDll, IDR_KXUNINST, vars, true), S_OK);
@@ -84,5 +75,4 @@ TEST(Registrar, TheModuleScriptsParseAndCarryTheirReplacements) {
     wchar_t szName[32] = {};
     EXPECT_EQ(LoadStringW(hDll, IDS_PROJNAME, szName, 32), 8);
     EXPECT_STREQ(szName, L"KxUninst");
-    FreeLibrary(hDll);
 }

@@ -153,11 +153,7 @@ TEST(ListDumps, ExactText) {
     a.Category = L"聊天通讯", a.Icon = L"C:\\Wx\\WeChat.exe,0", a.Folder = L"C:\\Wx";
     a.Key = L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WeChat";
     std::vector<CSoftItem*> soft = {&a, &b};
-    const struct {
-        const wchar_t* prefix;
-        std::function<void()> dump;
-        std::wstring text;
-    } cases[] = {
+    const struct { const wchar_t* prefix; std::function<void()> dump; std::wstring text; } cases[] = {
         {L"D_UnRule_", [&] { DumpRuleList(rules); },
          L"Dump begin, Total Find: 2\r\n\r\n"
          L"No.0\r\nid:7, DelTick:3\r\nTypeId:2, SoftId:qq0, Hide:0, MatchType:1, SoftLogo:logo.png, Brief:即时通讯, "

@@ -85,11 +85,7 @@ TEST_F(SearchTest, CountsInIdOrderAndPostsOnlyWhenTheListIsReady) {
     EXPECT_EQ(m_mgr.m_vecCategory[1]->Name, L"Games");
     EXPECT_TRUE(m_listener.Drain().empty());
     m_mgr.m_bListReady = TRUE;
-    const struct {
-        BOOL add;
-        const wchar_t* category;
-        kxtest::Notes notes;
-    } steps[] = {
+    const struct { BOOL add; const wchar_t* category; kxtest::Notes notes; } steps[] = {
         {TRUE, L"聊天工具", {{Cat(0x10), 0}, {Cat(0x04), 3}}},
         {TRUE, L"Games", {{Cat(0x10), 0}, {Cat(0x10), 1}}},
         {FALSE, L"Tools", {{Cat(0x10), 0}, {Cat(0x08), 5}}},
@@ -121,10 +117,9 @@ TEST_F(SearchTest, ByCategoryByNameAndByPinyin) {
         std::vector<int> found;  // indices into id
     } cases[] = {
         {1, L"Games", {0, 9}}, {1, L"All software", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}}, {1, L"games", {}}, {1, L"Graphics", {}},
+        // Pinyin itself is the library's (its own table); here: that it is asked, after the substrings.
         {2, L"wx", {2, 5, 1, 3}}, {2, L"WX", {2, 5, 1, 3}}, {2, L"微信", {1, 5}}, {2, L"tOOLS", {2}},
-        {2, L"weixin", {1, 5}}, {2, L"weix", {1, 5}}, {2, L"wxin", {1, 5}}, {2, L"WeiXin", {1, 5}},
-        {2, L"wangyiyunyinyue", {6}}, {2, L"wyyyy", {6}}, {2, L"yinyue", {6}}, {2, L"TXQQ", {7}},
-        {2, L"zhongzhuang", {8}}, {2, L"chongzhuang", {8}}, {2, L"weibo", {}}, {2, L"eixin", {}}, {2, L"wein", {}},
+        {2, L"WeiXin", {1, 5}}, {2, L"yinyue", {6}}, {2, L"TXQQ", {7}}, {2, L"chongzhuang", {8}}, {2, L"weibo", {}},
         {0, L"Games", {}}, {3, L"Games", {}}, {0x20, L"Games", {}},  // other search types find nothing
     };
     for (const auto& c : cases) {

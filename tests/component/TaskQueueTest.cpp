@@ -37,9 +37,7 @@ DWORD ExitCodeAfterUninit(CKxUninstMgr* p) {
 }  // namespace
 
 TEST(TaskQueue, PopsByCodeInPushOrderWithinACodeWithoutDuplicates) {
-    const struct {
-        Pairs pushed, popped;
-    } cases[] = {
+    const struct { Pairs pushed, popped; } cases[] = {
         {{{9, 1}, {4, 0}, {7, 6}, {7, 5}, {6, 0}, {3, 0}}, {{3, 0}, {4, 0}, {6, 0}, {7, 6}, {7, 5}, {9, 1}, {10, 0}}},
         {{{7, 5}, {7, 5}, {7, 6}, {7, 5}}, {{7, 5}, {7, 6}, {10, 0}}},  // an exact duplicate is dropped
         {{{6, 0}, {7, 5}, {0, 0}, {1, 0}}, {{0, 0}, {1, 0}, {6, 0}, {7, 5}, {10, 0}}},  // exit overtakes all but an init

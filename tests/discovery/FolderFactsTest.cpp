@@ -2,21 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
-
 #include "KxUninstAPI.h"
 #include "ScopedHandle.h"
+#include "kxtest/HostLayout.h"
 #include "kxtest/RegistryOverride.h"
 #include "kxtest/TempDir.h"
 
 namespace {
 
-std::wstring Today() {
-    __time64_t now = _time64(nullptr);
-    wchar_t sz[32] = {};
-    wcsftime(sz, 32, L"%Y-%m-%d", _localtime64(&now));
-    return sz;
-}
+using kxtest::Today;
 
 void SetAccessDaysAgo(const std::wstring& path, int days) {
     kx::unique_hfile h(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -41,9 +35,7 @@ protected:
 
 // The registry's folder when it is one, else the uninstall command's, else the icon's; always normalised.
 TEST_F(FolderFactsTest, DeriveInstallFolder) {
-    const struct {
-        std::wstring location, command, icon, derived;
-    } cases[] = {
+    const struct { std::wstring location, command, icon, derived; } cases[] = {
         {L"", m_app + L"\\uninst.exe /S", L"", m_app + L"\\"},
         {L"\"" + m_app + L"\"", L"\"" + m_app + L"\\uninst.exe\"", L"", m_app + L"\\"},  // not a folder as written
         {m_app, L"C:\\windows\\uninst.exe", L"", m_app + L"\\"},
@@ -78,9 +70,7 @@ TEST_F(FolderFactsTest, DiscoveryDerivesTheFolderOfAGoneCommandFromItsNearestExi
 TEST_F(FolderFactsTest, ResolveDisplayIcon) {
     wchar_t szSystem[MAX_PATH] = {};
     GetSystemDirectoryW(szSystem, MAX_PATH);
-    const struct {
-        std::wstring icon, command, resolved;
-    } cases[] = {
+    const struct { std::wstring icon, command, resolved; } cases[] = {
         {m_app + L"\\app.exe,3", L"", m_app + L"\\app.exe, 3"},
         {L"\"" + m_app + L"\\app.exe\",0", L"", m_app + L"\\app.exe, 0"},
         {m_app + L"\\missing.exe,3", m_app + L"\\uninst.exe /S", L""},  // not resolved: cleared, no fallback

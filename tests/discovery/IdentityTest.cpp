@@ -58,10 +58,7 @@ TEST(Identity, MsiProductIconInTableOrder) {
     const std::wstring code = L"{12345678-90AB-CDEF-1234-567890ABCDEF}", packed = L"87654321BA09FEDC2143658709BADCFE";
     const std::wstring uninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + code;
     EXPECT_EQ(GetMsiProductIcon(code), L"");
-    const struct {
-        HKEY root;
-        std::wstring key, name, value, icon;
-    } steps[] = {
+    const struct { HKEY root; std::wstring key, name, value, icon; } steps[] = {
         {HKEY_CLASSES_ROOT, L"Installer\\Products\\" + packed, L"ProductIcon", temp / L"hkcr.ico", temp / L"hkcr.ico"},
         {HKEY_CURRENT_USER, L"Software\\Microsoft\\Installer\\Products\\" + packed, L"ProductIcon", temp / L"hkcu.ico",
          temp / L"hkcu.ico"},

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <cwctype>
 
 #include "KxUninstAPI.h"
 #include "kxtest/HostLayout.h"
@@ -19,9 +18,7 @@ TEST(ParseCommandLine, SplitsClimbsAndExpands) {
     kxtest::WriteFileBytes(app + L"\\uninst.exe", "MZ");
     kxtest::WriteFileBytes(app + L"\\app.exe", "MZ");
     ASSERT_EQ(_wputenv_s(L"KXTEST_APPROOT", temp.Path().c_str()), 0);
-    const struct {
-        std::wstring text, folder, file, argument;
-    } cases[] = {
+    const struct { std::wstring text, folder, file, argument; } cases[] = {
         {app + L"\\uninst.exe /S", folder, L"uninst.exe", L"/S"},
         {L"\"" + app + L"\\uninst.exe\" /S /x", folder, L"uninst.exe", L"/S"},
         {app + L"\\app.exe,1", folder, L"app.exe", L"1"},
@@ -67,8 +64,7 @@ TEST(PathHelpers, CompleteFilePathAndItsMemo) {
     wchar_t szShort[MAX_PATH] = {}, szLong[MAX_PATH] = {};
     ASSERT_GT(GetShortPathNameW((folder + L"\\A Long File Name.txt").c_str(), szShort, MAX_PATH), 0u);
     GetLongPathNameW(szShort, szLong, MAX_PATH);
-    std::wstring lower = folder;
-    for (wchar_t& c : lower) c = towlower(c);
+    const std::wstring lower = kxtest::Lower(folder);
     const std::wstring paths[] = {folder, folder + L"\\", szShort, lower + L"\\a long file name.txt",
                                   folder + L"\\missing.txt", folder + L"\\missing\\deeper\\", L"C:\\",
                                   L"c:\\windows\\system32\\", L"C:\\windows\\..\\windows", L"uninst.exe",

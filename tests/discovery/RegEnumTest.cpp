@@ -6,6 +6,7 @@
 #include "ScopedHandle.h"
 #include "kxtest/HostLayout.h"
 #include "kxtest/Log.h"
+#include "kxtest/OpenLog.h"
 #include "kxtest/RegistryOverride.h"
 #include "kxtest/TempDir.h"
 

@@ -14,6 +14,6 @@ add_custom_command(OUTPUT "${kx_inst_dir}/KxTestMsi.msi"
 add_custom_target(discovery_installers DEPENDS "${kx_inst_dir}/KxTestNsisSetup.exe" "${kx_inst_dir}/KxTestMsi.msi")
 
 kx_add_test(NAME discovery_install_tests
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/DiscoveryTestMain.cpp ${CMAKE_CURRENT_LIST_DIR}/RealInstallTest.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/RealInstallTest.cpp
   LIBS kx_component TIMEOUT 240)
 add_dependencies(discovery_install_tests discovery_installers)

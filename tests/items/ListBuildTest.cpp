@@ -32,10 +32,7 @@ UnItemInside Record(const std::wstring& name, const std::wstring& subkey) {
 }  // namespace
 
 TEST(MatchTokens, TwoForAnExactPairOneForASubstringEitherWay) {
-    const struct {
-        std::initializer_list<const wchar_t*> a, b;
-        int result;
-    } cases[] = {
+    const struct { std::initializer_list<const wchar_t*> a, b; int result; } cases[] = {
         {{L"abc"}, {L"xabcx", L"abc"}, 2},  // an exact pair wins even after a partial one
         {{L"abc"}, {L"xabcx"}, 1},
         {{L"xabcx"}, {L"abc"}, 1},

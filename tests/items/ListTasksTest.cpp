@@ -57,16 +57,6 @@ TEST_F(ListTasksTest, ProgressEveryRecordUpToTenThenEveryTenthAndTheListReady) {
     }
 }
 
-TEST_F(ListTasksTest, OwnComponentsNeverBecomeItemsInAnyCase) {
-    AddEntry(HKEY_LOCAL_MACHINE, L"orvanecm", L"Suite helper");
-    AddEntry(HKEY_CURRENT_USER, L"ORVANECM", L"Suite helper for the user");
-    AddEntry(HKEY_LOCAL_MACHINE, L"pelMORA", L"Suite service");
-    std::wstring kept = AddEntry(HKEY_LOCAL_MACHINE, L"OrvaneCmTools", L"Not ours");
-    mgr.TaskCreateUnList();
-    ASSERT_EQ(mgr.m_vecSoft.size(), 1u);
-    EXPECT_EQ(mgr.m_vecSoft[0]->Key, kept);
-}
-
 TEST_F(ListTasksTest, SecondPassRefreshesSizeAndUseInsteadOfAdding) {
     kxtest::TempDir folder;
     kxtest::WriteFileBytes(folder / L"app.exe", "12345");
@@ -118,7 +108,7 @@ TEST_F(TaskAddTest, ExistingItemIsReplacedRemovalsThenTheAdd) {
                      MakeSoft(L"Unrelated", L"HKEY_LOCAL_MACHINE\\X\\unrelated", L"其他", 5),
                      MakeSoft(L"Same subkey", L"HKEY_CURRENT_USER\\Y\\PhotoViewer", L"其他", 6)};
     mgr.TaskAdd(42);
-    EXPECT_EQ(mgr.SoftNotes(), (kxtest::Notes{{0x200008, 42}, {0x200008, 6}, {0x200004, 42}}));
+    EXPECT_EQ(mgr.Of(LIST_SOFT), (kxtest::Notes{{0x200008, 42}, {0x200008, 6}, {0x200004, 42}}));
     ASSERT_EQ(mgr.m_vecSoft.size(), 2u);
     EXPECT_EQ(mgr.m_vecSoft[0]->Name, L"Unrelated");
     const CSoftItem& added = *mgr.m_vecSoft[1];

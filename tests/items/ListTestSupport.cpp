@@ -13,13 +13,6 @@
 
 namespace listtest {
 
-std::vector<std::pair<WPARAM, LPARAM>> RecordingMgr::SoftNotes() const {
-    std::vector<std::pair<WPARAM, LPARAM>> out;
-    for (const auto& n : notes)
-        if (HIWORD(n.first) == LIST_SOFT) out.push_back(n);
-    return out;
-}
-
 CSoftItem* MakeSoft(const std::wstring& name, const std::wstring& key, const std::wstring& category, UINT id) {
     auto* p = new CSoftItem;
     p->Name = name, p->Key = key, p->Category = category, p->Id = id, p->SoftId = L"soft-" + name;

@@ -1,31 +1,19 @@
-// Shared pieces of the list tests: a component object that records what it tells its host, record builders,
-// and the bytes of the cache file.
+// Shared pieces of the list tests: record builders and the bytes of the cache file.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "KxUninstMgr.h"
 #include "SoftItem.h"
 #include "UninstallRuleItem.h"
+#include "kxtest/RecordingMgr.h"
 
 namespace listtest {
 
-// The component object with its notifications recorded instead of posted; its lists are its own.
-class RecordingMgr : public CKxUninstMgr {
-public:
-    HRESULT STDMETHODCALLTYPE Notify(WPARAM wParam, LPARAM lParam) override {
-        notes.emplace_back(wParam, lParam);
-        return S_OK;
-    }
-    // The soft-list notifications only.
-    std::vector<std::pair<WPARAM, LPARAM>> SoftNotes() const;
-    std::vector<std::pair<WPARAM, LPARAM>> notes;
-};
+using kxtest::RecordingMgr;
 
 // An item with every field a list build fills: SoftId "soft-<name>", a folder, a date, a size, a use, an icon.
 CSoftItem* MakeSoft(const std::wstring& name, const std::wstring& key, const std::wstring& category = L"其他",

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <map>
-#include <vector>
 
 #include "ScopedHandle.h"
 
@@ -31,24 +30,20 @@ std::wstring ChildCommandLine(const std::string& mode, const std::wstring& args)
     return cmd;
 }
 
-HANDLE StartChild(const std::string& mode, const std::wstring& args, DWORD dwCreationFlags) {
-    std::wstring cmd = ChildCommandLine(mode, args);
-    std::vector<wchar_t> buffer(cmd.begin(), cmd.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
+HANDLE StartProcess(std::wstring cmd, DWORD dwCreationFlags) {
+    STARTUPINFOW si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, dwCreationFlags, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, dwCreationFlags, nullptr, nullptr, &si, &pi))
         return nullptr;
     kx::unique_handle thread(pi.hThread);
     return pi.hProcess;
 }
 
-DWORD RunChild(const std::string& mode, const std::wstring& args, DWORD dwTimeoutMs) {
-    kx::unique_handle h(StartChild(mode, args));
+DWORD RunToEnd(const std::wstring& cmd, DWORD dwTimeoutMs) {
+    kx::unique_handle process(StartProcess(cmd));
     DWORD code = 0xFFFFFFFF;
-    if (h && WaitForSingleObject(h.get(), dwTimeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(h.get(), &code);
-    else if (h) TerminateProcess(h.get(), 0xFFFFFFFF);
+    if (process && WaitForSingleObject(process.get(), dwTimeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.get(), &code);
+    else if (process) TerminateProcess(process.get(), 0xFFFFFFFF);
     return code;
 }
 

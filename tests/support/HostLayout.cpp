@@ -69,15 +69,6 @@ std::vector<std::wstring> ReadLogLines(const std::wstring& path) {
     return lines;
 }
 
-size_t ComponentLogLineCount() { return ReadLogLines(ComponentLogPath()).size(); }
-
-std::vector<std::wstring> LogLinesContaining(const std::wstring& needle, size_t from) {
-    std::vector<std::wstring> all = ReadLogLines(ComponentLogPath()), hits;
-    for (size_t i = from; i < all.size(); ++i)
-        if (all[i].find(needle) != std::wstring::npos) hits.push_back(all[i]);
-    return hits;
-}
-
 void SetDiagConfig(const wchar_t* section, const wchar_t* key, int value) {
     std::wstring path = ExeFolder() + L"Log//KxUnConfig.ini";
     if (!key) {

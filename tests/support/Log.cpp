@@ -10,9 +10,14 @@
 
 namespace kxtest {
 
-LogMark::LogMark() : m_from(ComponentLogLineCount()) {}
+LogMark::LogMark() : m_from(ReadLogLines(ComponentLogPath()).size()) {}
 
-std::vector<std::wstring> LogMark::Lines(const std::wstring& needle) const { return LogLinesContaining(needle, m_from); }
+std::vector<std::wstring> LogMark::Lines(const std::wstring& needle) const {
+    std::vector<std::wstring> all = ReadLogLines(ComponentLogPath()), hits;
+    for (size_t i = m_from; i < all.size(); ++i)
+        if (all[i].find(needle) != std::wstring::npos) hits.push_back(all[i]);
+    return hits;
+}
 
 std::vector<std::wstring> LogMark::Messages(const std::wstring& function) const {
     std::vector<std::wstring> messages;

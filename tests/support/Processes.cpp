@@ -39,11 +39,8 @@ KXTEST_CHILD_MODE(kx_uninstaller) {
     }
     if (parts.size() < 2) return 2;
     for (size_t i = 2; i < parts.size(); ++i) {
-        std::wstring cmd = L"\"" + parts[i] + L"\" --kx-child=kx_linger " + parts[0] + L"." + std::to_wstring(i - 2);
-        STARTUPINFOW si = {sizeof(si)};
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 4;
-        kx::unique_handle process(pi.hProcess), thread(pi.hThread);
+        const std::wstring event = parts[0] + L"." + std::to_wstring(i - 2);
+        if (!kx::unique_handle(StartProcess(L"\"" + parts[i] + L"\" --kx-child=kx_linger " + event))) return 4;
     }
     if (parts[1] == L"exit") return 0;
     HWND hWnd = nullptr;
@@ -96,10 +93,7 @@ std::vector<JobProcess> JobProcesses(const wchar_t* jobName) {
     std::vector<JobProcess> found;
     kx::unique_handle job(OpenJobObjectW(JOB_OBJECT_QUERY, FALSE, jobName));
     if (!job) return found;
-    struct {
-        JOBOBJECT_BASIC_PROCESS_ID_LIST head;
-        ULONG_PTR more[63];
-    } ids = {};
+    struct { JOBOBJECT_BASIC_PROCESS_ID_LIST head; ULONG_PTR more[63]; } ids = {};
     ids.head.NumberOfAssignedProcesses = 64;
     QueryInformationJobObject(job.get(), JobObjectBasicProcessIdList, &ids, sizeof(ids), nullptr);
     for (DWORD i = 0; i < ids.head.NumberOfProcessIdsInList; ++i) {

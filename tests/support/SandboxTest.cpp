@@ -117,10 +117,7 @@ TEST(PrefixSandbox, OnlyTheCurrentMarkerIsAccepted) {
     const std::string unixFolder = kxtest::UnixPathOfWindows(folder.Path());
     ASSERT_FALSE(unixFolder.empty());
     EXPECT_NE(kxtest::SandboxRefusal(unixFolder), "") << "no marker";
-    const struct {
-        const char* marker;
-        bool accepted;
-    } cases[] = {
+    const struct { const char* marker; bool accepted; } cases[] = {
         {"", false},  // the harness before the sandbox
         {"kx-sandboxed-prefix 0\n", false},
         {"kx-sandboxed-prefix 1", true},

@@ -15,7 +15,7 @@
 
 namespace {
 
-using dusttest::Folder;
+using kxtest::KnownFolder;
 using dusttest::RegEntry;
 const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const wchar_t kGuid[] = L"{5D1C7A2B-3E4F-4A10-8B2C-9D0E1F203142}";
@@ -57,10 +57,11 @@ protected:
         s_component->String(PackProductCode(kGuid).c_str(), *s_tmp / L"App\\comp.dll")
             .String(L"0123456789ABCDEF0123456789ABCDEF", *s_tmp / L"App\\comp.dll");
         InsideMap installed;
+        // Itself, and folders discovery guessed as a drive root or a profile, are no other program's folders.
         installed.emplace(L"Self", Program(L"KxDustGuardApp", *s_tmp / L"App\\"));
         installed.emplace(L"Other", Program(L"KxDustGuardOther", *s_tmp / L"Other\\"));
         installed.emplace(L"Gone", Program(L"KxDustGuardGone", L"C:\\"));
-        installed.emplace(L"Profile", Program(L"KxDustGuardProfile", Folder(CSIDL_PROFILE) + L"\\"));
+        installed.emplace(L"Profile", Program(L"KxDustGuardProfile", KnownFolder(CSIDL_PROFILE) + L"\\"));
         s_ctx = std::make_unique<DustGuardContext>(
             MakeDustGuardContext(L"KxDustGuardApp", (*s_tmp / L"App\\").c_str(), installed));
         s_msi = std::make_unique<DustGuardContext>(MakeDustGuardContext(kGuid, (*s_tmp / L"App\\").c_str(), InsideMap()));
@@ -70,18 +71,10 @@ protected:
         s_shared.reset();
         s_tmp.reset();
     }
-    static std::unique_ptr<kxtest::TempDir> s_tmp;
-    static std::unique_ptr<RegEntry> s_shared, s_component;
-    static std::unique_ptr<DustGuardContext> s_ctx, s_msi;
+    static inline std::unique_ptr<kxtest::TempDir> s_tmp;
+    static inline std::unique_ptr<RegEntry> s_shared, s_component;
+    static inline std::unique_ptr<DustGuardContext> s_ctx, s_msi;
 };
-std::unique_ptr<kxtest::TempDir> DustGuardTest::s_tmp;
-std::unique_ptr<RegEntry> DustGuardTest::s_shared, DustGuardTest::s_component;
-std::unique_ptr<DustGuardContext> DustGuardTest::s_ctx, DustGuardTest::s_msi;
-
-TEST_F(DustGuardTest, OnlyOtherProgramsFoldersThatCouldBeTheirsAreKept) {
-    // Neither the program itself, nor a folder discovery guessed as a drive root or a profile.
-    EXPECT_EQ(s_ctx->vecPrograms, std::vector<std::wstring>{dusttest::Lower(*s_tmp / L"Other")});
-}
 
 TEST_F(DustGuardTest, CanonicalFormOnly) {
     const std::wstring app = *s_tmp / L"App";
@@ -135,7 +128,7 @@ TEST_F(DustGuardTest, NoLinksNorAnythingReachedThroughOne) {
                 {app + L"\\dirlink\\", DustKind::Folder, L"link"},
                 {app + L"\\filelink.txt", DustKind::File, L"link"},
                 {app + L"\\dirlink\\secret.txt", DustKind::File, L"link"},
-                {Folder(CSIDL_DESKTOPDIRECTORY) + L"\\KxDustLinked", DustKind::Folder, L"link"}},
+                {KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\KxDustLinked", DustKind::Folder, L"link"}},
                *s_ctx);
     // The same judged from the listing of their folder, as the scanner's expansion does.
     for (const wchar_t* name : {L"dirlink", L"filelink.txt", L"data.txt"}) {
@@ -152,9 +145,9 @@ TEST_F(DustGuardTest, NoLinksNorAnythingReachedThroughOne) {
 }
 
 TEST_F(DustGuardTest, DriveRootsSystemAndProfileFoldersNeverFilesDirectlyInThemMay) {
-    const std::wstring desktop = Folder(CSIDL_DESKTOPDIRECTORY);
+    const std::wstring desktop = KnownFolder(CSIDL_DESKTOPDIRECTORY);
     kxtest::WriteFileBytes(desktop + L"\\KxDustGuard.lnk", "x");
-    const std::wstring profile = Folder(CSIDL_PROFILE);
+    const std::wstring profile = KnownFolder(CSIDL_PROFILE);
     ExpectRows({{L"C:\\", DustKind::Folder, L"root"},
                 {L"Z:\\", DustKind::Folder, L"root"},
                 {L"Z:\\tmp", DustKind::Folder, L"unix"},
@@ -163,41 +156,38 @@ TEST_F(DustGuardTest, DriveRootsSystemAndProfileFoldersNeverFilesDirectlyInThemM
                 {desktop, DustKind::Folder, L"protected"},
                 {desktop + L"\\", DustKind::Folder, L"protected"},
                 {desktop + L"\\KxDustGuard.lnk", DustKind::Link, nullptr},
-                {Folder(CSIDL_PERSONAL), DustKind::Folder, L"protected"},
-                {Folder(CSIDL_COMMON_DOCUMENTS), DustKind::Folder, L"protected"},
-                {Folder(CSIDL_COMMON_APPDATA) + L"\\Microsoft", DustKind::Folder, L"protected"},
-                {Folder(CSIDL_PROGRAM_FILES), DustKind::Folder, L"protected"},
-                {Folder(CSIDL_PROGRAM_FILES_COMMONX86), DustKind::Folder, L"protected"},
-                {Folder(CSIDL_PROGRAMS), DustKind::Folder, L"protected"},
-                {Folder(CSIDL_APPDATA), DustKind::Folder, L"protected"},
-                {Folder(CSIDL_LOCAL_APPDATA) + L"\\Temp", DustKind::Folder, L"protected"},
-                {Folder(CSIDL_WINDOWS), DustKind::Folder, L"protected"},
-                {Folder(CSIDL_SYSTEM), DustKind::Folder, L"protected"}},
+                {KnownFolder(CSIDL_PERSONAL), DustKind::Folder, L"protected"},
+                {KnownFolder(CSIDL_COMMON_DOCUMENTS), DustKind::Folder, L"protected"},
+                {KnownFolder(CSIDL_COMMON_APPDATA) + L"\\Microsoft", DustKind::Folder, L"protected"},
+                {KnownFolder(CSIDL_PROGRAM_FILES), DustKind::Folder, L"protected"},
+                {KnownFolder(CSIDL_PROGRAM_FILES_COMMONX86), DustKind::Folder, L"protected"},
+                {KnownFolder(CSIDL_PROGRAMS), DustKind::Folder, L"protected"},
+                {KnownFolder(CSIDL_APPDATA), DustKind::Folder, L"protected"},
+                {KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Temp", DustKind::Folder, L"protected"},
+                {KnownFolder(CSIDL_WINDOWS), DustKind::Folder, L"protected"},
+                {KnownFolder(CSIDL_SYSTEM), DustKind::Folder, L"protected"}},
                *s_ctx);
     DeleteFileW((desktop + L"\\KxDustGuard.lnk").c_str());
 }
 
 TEST_F(DustGuardTest, NothingInsideWindowsButTheProgramsOwnInstallerFolder) {
-    const std::wstring installer = Folder(CSIDL_WINDOWS) + L"\\Installer\\";
+    const std::wstring installer = KnownFolder(CSIDL_WINDOWS) + L"\\Installer\\";
     for (const wchar_t* name : {L"KxDustGuardApp", L"KxDustGuardNone"}) kxtest::MakeDirs(installer + name);
     ExpectRows({{installer + L"KxDustGuardApp", DustKind::Folder, nullptr},
                 {installer + L"KxDustGuardNone", DustKind::Folder, L"system"},
                 {installer.substr(0, installer.size() - 1), DustKind::Folder, L"protected"},
-                {Folder(CSIDL_WINDOWS) + L"\\win.ini", DustKind::File, L"system"},
-                {Folder(CSIDL_SYSTEM) + L"\\kernel32.dll", DustKind::File, L"system"}},
+                {KnownFolder(CSIDL_WINDOWS) + L"\\win.ini", DustKind::File, L"system"},
+                {KnownFolder(CSIDL_SYSTEM) + L"\\kernel32.dll", DustKind::File, L"system"}},
                *s_ctx);
     for (const wchar_t* name : {L"KxDustGuardApp", L"KxDustGuardNone"}) RemoveDirectoryW((installer + name).c_str());
 }
 
-TEST_F(DustGuardTest, NothingAtAboveOrBelowAnotherProgramsFolder) {
+// Nothing at, above or below another program's folder, nothing other programs share.
+TEST_F(DustGuardTest, NothingOfOtherPrograms) {
     ExpectRows({{*s_tmp / L"Other", DustKind::Folder, L"program"},
                 {*s_tmp / L"Other\\bin\\x.exe", DustKind::File, L"program"},
-                {s_tmp->Path(), DustKind::Folder, L"program"}},
-               *s_ctx);
-}
-
-TEST_F(DustGuardTest, NothingOtherProgramsShare) {
-    ExpectRows({{*s_tmp / L"App\\shared.dll", DustKind::File, L"shared"},
+                {s_tmp->Path(), DustKind::Folder, L"program"},
+                {*s_tmp / L"App\\shared.dll", DustKind::File, L"shared"},
                 {*s_tmp / L"App\\comp.dll", DustKind::File, nullptr}},
                *s_ctx);
     EXPECT_EQ(Show(DustGuardRefusal(*s_tmp / L"App\\comp.dll", DustKind::File, *s_msi)), "shared");
@@ -233,7 +223,7 @@ TEST_F(DustGuardTest, ShortOrOddEntryNamesMatchNothingByName) {
         DustGuardContext ctx = MakeDustGuardContext(key, L"", none);
         EXPECT_FALSE(IsNameMatchable(key)) << kxtest::WideToUtf8(key);
         ExpectRows({{L"HKEY_LOCAL_MACHINE\\" + kUninstall + L"xab" + key, DustKind::Reg, L"name"}}, ctx);
-        EXPECT_NE(DustGuardRefusal(Folder(CSIDL_WINDOWS) + L"\\Installer\\" + key, DustKind::Folder, ctx), nullptr);
+        EXPECT_NE(DustGuardRefusal(KnownFolder(CSIDL_WINDOWS) + L"\\Installer\\" + key, DustKind::Folder, ctx), nullptr);
     }
     EXPECT_TRUE(IsNameMatchable(L"app"));
 }

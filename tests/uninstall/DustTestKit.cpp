@@ -2,21 +2,12 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "ScopedHandle.h"
 #include "kxtest/RegistryOverride.h"
 
 namespace dusttest {
-
-std::wstring Folder(int nCsidl) {
-    wchar_t sz[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, nCsidl, nullptr, SHGFP_TYPE_CURRENT, sz);
-    return sz;
-}
-
-std::wstring Lower(std::wstring s) {
-    if (!s.empty()) CharLowerBuffW(&s[0], static_cast<DWORD>(s.size()));
-    return s;
-}
 
 bool MakeShortcut(const std::wstring& strLink, const std::wstring& strTarget) {
     CoInitialize(nullptr);
@@ -29,6 +20,11 @@ bool MakeShortcut(const std::wstring& strLink, const std::wstring& strTarget) {
 }
 
 std::vector<std::wstring> ToVector(const std::deque<std::wstring>& lst) { return {lst.begin(), lst.end()}; }
+
+std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
 
 RegEntry::RegEntry(HKEY hRoot, std::wstring strKey, const wchar_t* pszValue, REGSAM samView)
     : m_hRoot(hRoot), m_strKey(std::move(strKey)), m_strValue(pszValue ? pszValue : L""), m_bValueOnly(pszValue != nullptr),

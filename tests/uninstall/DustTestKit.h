@@ -9,12 +9,12 @@
 
 namespace dusttest {
 
-std::wstring Folder(int nCsidl);
-std::wstring Lower(std::wstring s);
 // The folder tree the link fixture made (C:\KxDustLinks).
 inline const wchar_t* kLinks = L"C:\\KxDustLinks";
 bool MakeShortcut(const std::wstring& strLink, const std::wstring& strTarget);
 std::vector<std::wstring> ToVector(const std::deque<std::wstring>& lst);
+std::vector<std::wstring> Sorted(std::vector<std::wstring> v);
+inline std::vector<std::wstring> Sorted(const std::deque<std::wstring>& lst) { return Sorted(ToVector(lst)); }
 
 // A registry key (with its subkeys) or a value that is removed when the object goes.
 class RegEntry {

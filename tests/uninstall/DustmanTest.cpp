@@ -6,40 +6,30 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <memory>
 
 #include "DustTestKit.h"
 #include "Dustman.h"
-#include "KxLog.h"
 #include "KxUninstAPI.h"
 #include "PowerSweepItem.h"
 #include "kxtest/HostLayout.h"
+#include "kxtest/Log.h"
+#include "kxtest/OpenLog.h"
 #include "kxtest/RegistryOverride.h"
 #include "kxtest/TempDir.h"
 
 namespace {
 
-using dusttest::Folder;
-using dusttest::Lower;
+using kxtest::KnownFolder;
+using kxtest::Lower;
 using dusttest::RegEntry;
+using dusttest::Sorted;
 using dusttest::ToVector;
 using Texts = std::vector<std::wstring>;
 const std::wstring kUninstall = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::wstring kArpCache = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Management\\ARPCache\\";
 const std::wstring kRun = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kRefused[] = L"[F.CDustman::Parse()] guard: refused ";
-
-class OpenLog : public testing::Environment {
-public:
-    void SetUp() override { CKxLog::Instance().Open(); }
-};
-const testing::Environment* const kOpenLog = testing::AddGlobalTestEnvironment(new OpenLog);
-
-Texts Sorted(Texts v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
 
 // An Installer component of the system account whose value under the product's packed code names strPath.
 std::unique_ptr<RegEntry> Component(const std::wstring& name, const std::wstring& product, const std::wstring& path) {
@@ -51,34 +41,34 @@ std::unique_ptr<RegEntry> Component(const std::wstring& name, const std::wstring
 
 class DustmanTest : public testing::Test {
 protected:
-    void SetUp() override { m_from = kxtest::ComponentLogLineCount(); }
     // A scanner whose guard knows the given programs only (discovery is left to the package test).
-    std::unique_ptr<CDustman> Scanner(const wchar_t* key, const std::wstring& folder, const InsideMap& installed = {}) {
-        auto dust = std::make_unique<CDustman>(key, folder.c_str(), nullptr);
+    std::unique_ptr<CDustman> Scanner(const wchar_t* key, const std::wstring& folder, const InsideMap& installed = {},
+                                      HANDLE hStop = nullptr) {
+        auto dust = std::make_unique<CDustman>(key, folder.c_str(), hStop);
         dust->SetGuardContext(MakeDustGuardContext(key, folder.c_str(), installed));
         return dust;
     }
     // The texts of the refusals logged since the case began, with their reasons.
     Texts Refusals() const {
         Texts texts;
-        for (const std::wstring& line : kxtest::LogLinesContaining(kRefused, m_from))
+        for (const std::wstring& line : m_log.Lines(kRefused))
             texts.push_back(line.substr(line.find(kRefused) + wcslen(kRefused)));
         return texts;
     }
     kxtest::TempDir m_tmp;
-    size_t m_from = 0;
+    kxtest::LogMark m_log;
 };
 
 TEST_F(DustmanTest, SpecialFoldersStopTheScanButAnEmptyFolderIsNone) {
-    const std::wstring desktop = Folder(CSIDL_DESKTOPDIRECTORY);
-    for (const std::wstring& folder : {desktop, desktop + L"\\", desktop + L"\\\\", Lower(Folder(CSIDL_PROGRAM_FILES))})
+    const std::wstring desktop = KnownFolder(CSIDL_DESKTOPDIRECTORY);
+    for (const std::wstring& folder : {desktop, desktop + L"\\", desktop + L"\\\\", Lower(KnownFolder(CSIDL_PROGRAM_FILES))})
         EXPECT_TRUE(CDustman::IsSpecialFolder(folder)) << kxtest::WideToUtf8(folder);
     EXPECT_FALSE(CDustman::IsSpecialFolder(L""));
     EXPECT_FALSE(CDustman::IsSpecialFolder(m_tmp.Path()));
     auto dust = Scanner(L"KxDustDesk", desktop + L"\\");
     dust->Parse();
     EXPECT_EQ(dust->GetDustCount(), 0u);
-    EXPECT_TRUE(kxtest::LogLinesContaining(L"step.1 Parse Msi", m_from).empty());
+    EXPECT_TRUE(m_log.Lines(L"step.1 Parse Msi").empty());
 }
 
 TEST_F(DustmanTest, InstallerComponentsNameFilesAndFoldersButNothingShared) {
@@ -87,7 +77,7 @@ TEST_F(DustmanTest, InstallerComponentsNameFilesAndFoldersButNothingShared) {
     kxtest::WriteFileBytes(m_tmp / L"A\\b.dll", "x");
     auto c1 = Component(L"KXDUST0000000000000000000000000C1", product, m_tmp / L"A\\a.dll");
     auto c2 = Component(L"KXDUST0000000000000000000000000C2", product, m_tmp / L"A\\");
-    auto c3 = Component(L"KXDUST0000000000000000000000000C3", product, Folder(CSIDL_SYSTEM));
+    auto c3 = Component(L"KXDUST0000000000000000000000000C3", product, KnownFolder(CSIDL_SYSTEM));
     auto c4 = Component(L"KXDUST0000000000000000000000000C4", product, m_tmp / L"A\\b.dll");
     c4->String(L"00000000000000000000000000000000", m_tmp / L"A\\b.dll");
     auto c5 = Component(L"KXDUST0000000000000000000000000C5", product, L"02:\\SOFTWARE\\KxDust");
@@ -98,8 +88,8 @@ TEST_F(DustmanTest, InstallerComponentsNameFilesAndFoldersButNothingShared) {
     dust->ParseFolderToFile();
     EXPECT_EQ(ToVector(dust->Files()), (Texts{m_tmp / L"A\\a.dll", m_tmp / L"A\\a.dll"}));
     EXPECT_TRUE(dust->Folders().empty());
-    EXPECT_EQ(kxtest::LogLinesContaining(L"Parse Key[" + Lower(product) + L"] ->Guid[" + PackProductCode(product) + L"]", m_from).size(), 1u);
-    EXPECT_EQ(Refusals(), (Texts{L"[" + Folder(CSIDL_SYSTEM) + L"] (protected)", L"[" + (m_tmp / L"A\\b.dll") + L"] (shared)",
+    EXPECT_EQ(m_log.Lines(L"Parse Key[" + Lower(product) + L"] ->Guid[" + PackProductCode(product) + L"]").size(), 1u);
+    EXPECT_EQ(Refusals(), (Texts{L"[" + KnownFolder(CSIDL_SYSTEM) + L"] (protected)", L"[" + (m_tmp / L"A\\b.dll") + L"] (shared)",
                                  L"[" + (m_tmp / L"A\\b.dll") + L"] (shared)"}));
 
     auto plain = Scanner(L"KxDustNotGuid", L"");
@@ -108,7 +98,7 @@ TEST_F(DustmanTest, InstallerComponentsNameFilesAndFoldersButNothingShared) {
 }
 
 TEST_F(DustmanTest, TheInstallFolderChainStopsBelowProgramFiles) {
-    const std::wstring vendor = Folder(CSIDL_PROGRAM_FILES) + L"\\KxDustVendor" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring vendor = KnownFolder(CSIDL_PROGRAM_FILES) + L"\\KxDustVendor" + std::to_wstring(GetCurrentProcessId());
     kxtest::WriteFileBytes(vendor + L"\\App\\f.txt", "x");
     auto dust = Scanner(L"KxDustApp", vendor + L"\\App\\");
     dust->ParseSystemFolder();
@@ -143,9 +133,9 @@ TEST_F(DustmanTest, LinksAndOtherProgramsFoldersAreNeitherOfferedNorExpanded) {
         const wchar_t* reason;
     } kCases[] = {{L"KxDustSuite", m_tmp / L"Suite\\", L"program"},
                   {L"KxDustGone", L"C:\\", L"root"},
-                  {L"KxDustProfile", Folder(CSIDL_PROFILE) + L"\\", L"protected"}};
+                  {L"KxDustProfile", KnownFolder(CSIDL_PROFILE) + L"\\", L"protected"}};
     for (const auto& c : kCases) {
-        m_from = kxtest::ComponentLogLineCount();
+        m_log = kxtest::LogMark();
         auto scan = Scanner(c.key, c.folder, installed);
         scan->Parse();
         EXPECT_EQ(scan->GetDustCount(), 0u) << kxtest::WideToUtf8(c.folder);
@@ -174,24 +164,21 @@ TEST_F(DustmanTest, RegistryPlacesMatchInLowerCase) {
 
     auto dust = Scanner(L"KxDustApp", app);
     dust->ParseReg();
-    EXPECT_EQ(Sorted(ToVector(dust->Regs())),
-              Sorted({L"HKEY_LOCAL_MACHINE\\" + kRun + L"\\\\kxdustrun", L"HKEY_LOCAL_MACHINE\\" + kUninstall + L"mykxdustapp",
+    EXPECT_EQ(Sorted(dust->Regs()),
+              Sorted(Texts{L"HKEY_LOCAL_MACHINE\\" + kRun + L"\\\\kxdustrun", L"HKEY_LOCAL_MACHINE\\" + kUninstall + L"mykxdustapp",
                       L"HKEY_CURRENT_USER\\" + kArpCache + L"kxdustappcache", L"HKEY_CLASSES_ROOT\\Folder\\Shell\\kxdustverb"}));
-    EXPECT_EQ(Sorted(Refusals()), Sorted({L"[HKEY_LOCAL_MACHINE\\" + kUninstall + L"kxdustapplication] (installed)",
+    EXPECT_EQ(Sorted(Refusals()), Sorted(Texts{L"[HKEY_LOCAL_MACHINE\\" + kUninstall + L"kxdustapplication] (installed)",
                                           L"[HKEY_CURRENT_USER\\" + kArpCache + L"kxdustapplication] (installed)",
                                           L"[HKEY_CLASSES_ROOT\\Folder\\Shell\\open] (verb)"}));
 
     // Names too short or odd match nothing by name: the Uninstall and ARPCache scans say so once, and the
     // Installer and InstallShield folders they name (".." names their parents) are refused.
-    const struct {
-        const wchar_t* key;
-        Texts refused;
-    } kOdd[] = {{L"ap", {L"[ap] (name)"}},
-                {L"..", {L"[" + Folder(CSIDL_WINDOWS) + L"\\Installer\\..] (system)",
-                         L"[" + Folder(CSIDL_PROGRAM_FILES) + L"\\InstallShield Installation Information\\..] (name)",
+    const struct { const wchar_t* key; Texts refused; } kOdd[] = {{L"ap", {L"[ap] (name)"}},
+                {L"..", {L"[" + KnownFolder(CSIDL_WINDOWS) + L"\\Installer\\..] (system)",
+                         L"[" + KnownFolder(CSIDL_PROGRAM_FILES) + L"\\InstallShield Installation Information\\..] (name)",
                          L"[..] (name)"}}};
     for (const auto& odd : kOdd) {
-        m_from = kxtest::ComponentLogLineCount();
+        m_log = kxtest::LogMark();
         auto scan = Scanner(odd.key, L"");
         scan->Parse();
         EXPECT_EQ(scan->GetDustCount(), 0u);
@@ -207,11 +194,7 @@ TEST_F(DustmanTest, RegMatchModesAndSkippedValues) {
     kxtest::CreateKey(HKEY_CURRENT_USER, path + L"\\ProgSub");
     kxtest::SetString(HKEY_CURRENT_USER, path + L"\\ProgSub", L"Deep", L"C:\\PROG\\c.exe");
     const std::wstring k = L"HKEY_CURRENT_USER\\" + path;
-    const struct {
-        DWORD flags;
-        const wchar_t* match;
-        Texts found;
-    } kCases[] = {{0x01, L"PROG", {k + L"\\\\first"}},
+    const struct { DWORD flags; const wchar_t* match; Texts found; } kCases[] = {{0x01, L"PROG", {k + L"\\\\first"}},
                   {0x02, L"i", {k + L"\\\\first", k + L"\\\\third"}},
                   {0x03, L"first", {k + L"\\\\first"}},
                   {0x03, L"r", {k + L"\\\\first", k + L"\\\\first", k + L"\\\\third", k + L"\\\\third"}},
@@ -231,11 +214,11 @@ TEST_F(DustmanTest, ShortcutsIntoTheFolderNeverThroughALink) {
     kxtest::WriteFileBytes(app + L"app.exe", "x");
     std::wstring upper = app + L"APP.EXE";
     CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-    const std::wstring programs = Folder(CSIDL_COMMON_PROGRAMS) + L"\\KxDust Shortcuts";
-    const std::wstring desktop = Folder(CSIDL_DESKTOPDIRECTORY) + L"\\KxDust App.lnk";
+    const std::wstring programs = KnownFolder(CSIDL_COMMON_PROGRAMS) + L"\\KxDust Shortcuts";
+    const std::wstring desktop = KnownFolder(CSIDL_DESKTOPDIRECTORY) + L"\\KxDust App.lnk";
     kxtest::MakeDirs(programs);
     ASSERT_TRUE(dusttest::MakeShortcut(programs + L"\\KxDust App.lnk", app + L"app.exe"));
-    ASSERT_TRUE(dusttest::MakeShortcut(programs + L"\\KxDust Other.lnk", Folder(CSIDL_SYSTEM) + L"\\notepad.exe"));
+    ASSERT_TRUE(dusttest::MakeShortcut(programs + L"\\KxDust Other.lnk", KnownFolder(CSIDL_SYSTEM) + L"\\notepad.exe"));
     ASSERT_TRUE(dusttest::MakeShortcut(desktop, upper));
     ASSERT_TRUE(dusttest::MakeShortcut(std::wstring(dusttest::kLinks) + L"\\Shortcuts\\KxDust Hidden.lnk", app + L"app.exe"));
     wchar_t szTarget[1024] = {};
@@ -263,33 +246,24 @@ TEST_F(DustmanTest, DumpAndSweepRecords) {
     auto dust = Scanner(product.c_str(), L"");
     dust->ParseMsiFolder();
 
-    kxtest::TempDir none;  // dumps are named after the second: start from a folder without one
+    kxtest::RemoveDumps(L"D_Dustman_");
     kxtest::SetDiagConfig(L"Dump", L"Dust", 1);
-    WIN32_FIND_DATAW fd;
-    const std::wstring pattern = kxtest::LogFolder() + L"D_Dustman_*.txt";
-    for (HANDLE h; (h = FindFirstFileW(pattern.c_str(), &fd)) != INVALID_HANDLE_VALUE; FindClose(h))
-        DeleteFileW((kxtest::LogFolder() + fd.cFileName).c_str());
     dust->DumpDust();
     kxtest::SetDiagConfig(L"Dump", nullptr, 0);
-    HANDLE h = FindFirstFileW(pattern.c_str(), &fd);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    FindClose(h);
-    const std::wstring file = kxtest::LogFolder() + fd.cFileName;
+    const auto files = kxtest::DumpFiles(L"D_Dustman_");
+    ASSERT_EQ(files.size(), 1u);
     const std::wstring text = L"\xFEFF" L"Dump begin\r\nKey[" + Lower(product) + L"]\r\nDolder=[]\r\n\r\nFile:2\r\n[01]: " +
                               (m_tmp / L"D\\one.txt") + L"\r\n[02]: " + (m_tmp / L"D\\two.txt") +
                               L"\r\nFolder:0\r\nLink:0\r\nRegs:0\r\nDump end\r\n";
-    EXPECT_EQ(kxtest::ReadFileBytes(file), std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
-    DeleteFileW(file.c_str());
+    EXPECT_EQ(kxtest::ReadFileBytes(files[0]), kxtest::Utf16Bytes(text));
+    kxtest::RemoveDumps(L"D_Dustman_");
 
     dust->ParseReg();
     ASSERT_EQ(dust->GetDustCount(), 3u);
     std::vector<CPowerSweepItem*> sweep;
     dust->ToSweepList(sweep);
     EXPECT_EQ(dust->GetDustCount(), 0u);
-    const struct {
-        UINT kind, id, level;
-        std::wstring path;
-    } kExpected[] = {{0, 0, 0, L"全部"},
+    const struct { UINT kind, id, level; std::wstring path; } kExpected[] = {{0, 0, 0, L"全部"},
                      {2, 0, 1, L"文件"},
                      {2, 2, 2, m_tmp / L"D\\one.txt"},
                      {2, 3, 2, m_tmp / L"D\\two.txt"},
@@ -297,10 +271,8 @@ TEST_F(DustmanTest, DumpAndSweepRecords) {
                      {3, 5, 2, L"HKEY_CURRENT_USER\\" + kUninstall + Lower(product)}};
     ASSERT_EQ(sweep.size(), 6u);
     for (size_t i = 0; i < sweep.size(); ++i) {
-        EXPECT_EQ(sweep[i]->Kind, kExpected[i].kind) << i;
-        EXPECT_EQ(sweep[i]->Id, kExpected[i].id) << i;
-        EXPECT_EQ(sweep[i]->Level, kExpected[i].level) << i;
-        EXPECT_EQ(sweep[i]->Path, kExpected[i].path) << i;
+        const auto& e = kExpected[i];
+        EXPECT_EQ(std::tie(sweep[i]->Kind, sweep[i]->Id, sweep[i]->Level, sweep[i]->Path), std::tie(e.kind, e.id, e.level, e.path));
         delete sweep[i];
     }
 }
@@ -312,7 +284,7 @@ TEST_F(DustmanTest, ParseLogsItsStepsInOrderAndStopsOnTheEvent) {
     Texts lines;
     // A guard refusal may fall between the steps: whether the temp folder is reached depends on what
     // else the machine keeps there.
-    for (const std::wstring& line : kxtest::LogLinesContaining(L"[F.CDustman::Parse()] ", m_from)) {
+    for (const std::wstring& line : m_log.Lines(L"[F.CDustman::Parse()] ")) {
         std::wstring text = line.substr(line.find(L"()] ") + 4);
         if (text.rfind(L"guard: ", 0) != 0) lines.push_back(text);
     }
@@ -322,13 +294,12 @@ TEST_F(DustmanTest, ParseLogsItsStepsInOrderAndStopsOnTheEvent) {
     EXPECT_EQ(dust->GetDustCount(), 3u);
 
     kx::unique_handle stop(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    m_from = kxtest::ComponentLogLineCount();
-    CDustman stopped(L"KxDustSteps", (m_tmp / L"S\\").c_str(), stop.get());
-    stopped.SetGuardContext(MakeDustGuardContext(L"KxDustSteps", (m_tmp / L"S\\").c_str(), InsideMap()));
-    stopped.Parse();
-    EXPECT_EQ(stopped.GetDustCount(), 0u);
-    EXPECT_EQ(kxtest::LogLinesContaining(L"] !!iErr code:[15]", m_from).size(), 1u);
-    EXPECT_TRUE(kxtest::LogLinesContaining(L"step.2", m_from).empty());
+    m_log = kxtest::LogMark();
+    auto stopped = Scanner(L"KxDustSteps", m_tmp / L"S\\", {}, stop.get());
+    stopped->Parse();
+    EXPECT_EQ(stopped->GetDustCount(), 0u);
+    EXPECT_EQ(m_log.Lines(L"] !!iErr code:[15]").size(), 1u);
+    EXPECT_TRUE(m_log.Lines(L"step.2").empty());
 }
 
 }  // namespace

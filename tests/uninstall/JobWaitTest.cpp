@@ -8,10 +8,10 @@
 #include <memory>
 
 #include "JobWait.h"
-#include "KxLog.h"
 #include "kxtest/ChildProcess.h"
 #include "kxtest/HostLayout.h"
 #include "kxtest/Log.h"
+#include "kxtest/OpenLog.h"
 #include "kxtest/Processes.h"
 #include "kxtest/Pump.h"
 #include "kxtest/TempDir.h"
@@ -21,12 +21,6 @@ namespace {
 const wchar_t kJobName[] = L"KxUninst.WaitForAllProcess";
 const wchar_t kPoll[] = L"job包含的进程数:";
 const wchar_t kFn[] = L"[F.UNINST_API::WaitForAllProcess()] ";
-
-class OpenLog : public testing::Environment {
-public:
-    void SetUp() override { CKxLog::Instance().Open(); }
-};
-const testing::Environment* const kOpenLog = testing::AddGlobalTestEnvironment(new OpenLog);
 
 // The wait's log since the mark: the process counts of its polls, and whether it polled again after a name
 // check of at least nIds process ids.
@@ -81,10 +75,7 @@ protected:
 std::unique_ptr<kxtest::TempDir> JobWait::s_copies;
 
 TEST(JobWaitNames, IgnoredProcessNames) {
-    const struct {
-        const wchar_t* name;
-        BOOL ignored;
-    } cases[] = {
+    const struct { const wchar_t* name; BOOL ignored; } cases[] = {
         {L"iexplore.exe", TRUE}, {L"360SE.EXE", TRUE}, {L"Maxthon.exe", TRUE}, {L"firefox.EXE", TRUE},
         {L"TheWorld.exe", TRUE}, {L"opera.exe", TRUE}, {L"CHROME.exe", TRUE}, {L"notepad.exe", TRUE},
         {L"SogouExplorer.exe", TRUE}, {L"notepad", FALSE}, {L"notepad++.exe", FALSE}, {L"xiexplore.exe", FALSE},

@@ -8,26 +8,18 @@
 
 #include <algorithm>
 
-#include "KxLog.h"
-#include "KxUninstMgr.h"
 #include "PowerSweep.h"
 #include "PowerSweepItem.h"
 #include "SoftItem.h"
 #include "kxtest/ChildProcess.h"
 #include "kxtest/FakeDataMgr.h"
 #include "kxtest/Log.h"
-#include "kxtest/Pump.h"
+#include "kxtest/OpenLog.h"
+#include "kxtest/RecordingMgr.h"
 #include "kxtest/RegistryOverride.h"
 #include "kxtest/TempDir.h"
 
 namespace {
-
-// The component log, read back by the tests, is written beside this binary.
-class OpenLog : public testing::Environment {
-public:
-    void SetUp() override { CKxLog::Instance().Open(); }
-};
-const testing::Environment* const kOpenLog = testing::AddGlobalTestEnvironment(new OpenLog);
 
 const wchar_t kScratch[] = L"Software\\KxSweepTest";
 const UINT kSoftId = 300;
@@ -40,25 +32,14 @@ KXTEST_CHILD_MODE(hold_file) {
     return 0;
 }
 
-class RecordingMgr : public CKxUninstMgr {
-public:
-    HRESULT STDMETHODCALLTYPE Notify(WPARAM wParam, LPARAM lParam) override {
-        notes.emplace_back(wParam, lParam);
-        return S_OK;
-    }
-    kxtest::Notes notes;
-};
-
 // The Recycle Bin of the prefix: the trash folder of the home the harness gave it.
-std::wstring TrashFiles() {
+bool InTrash(const std::wstring& strName) {
     wchar_t sz[MAX_PATH] = {};
     GetEnvironmentVariableW(L"XDG_DATA_HOME", sz, MAX_PATH);
     std::wstring unix = sz;
     std::replace(unix.begin(), unix.end(), L'/', L'\\');
-    return L"Z:" + unix + L"\\Trash\\files\\";
+    return kxtest::PathExists(L"Z:" + unix + L"\\Trash\\files\\" + strName);
 }
-
-bool InTrash(const std::wstring& strName) { return kxtest::PathExists(TrashFiles() + strName); }
 
 class PowerSweep : public testing::Test {
 protected:
@@ -121,7 +102,7 @@ protected:
     kxtest::TempDir dir;
     std::wstring app;
     kxtest::FakeDataMgr data;
-    RecordingMgr mgr;
+    kxtest::RecordingMgr mgr;
 };
 
 // How many were chosen decides the percentages; the list is pruned just before 100; an id that is not listed

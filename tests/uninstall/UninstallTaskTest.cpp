@@ -7,25 +7,19 @@
 
 #include "CategoryItem.h"
 #include "CategoryStat.h"
-#include "KxLog.h"
-#include "KxUninstMgr.h"
 #include "PowerSweepItem.h"
 #include "SoftItem.h"
 #include "kxtest/ChildProcess.h"
 #include "kxtest/FakeDataMgr.h"
+#include "kxtest/HostLayout.h"
 #include "kxtest/Log.h"
-#include "kxtest/Pump.h"
+#include "kxtest/OpenLog.h"
 #include "kxtest/Processes.h"
+#include "kxtest/RecordingMgr.h"
+#include "kxtest/RegistryOverride.h"
 #include "kxtest/TempDir.h"
 
 namespace {
-
-// The component log, read back by the tests, is written beside this binary.
-class OpenLog : public testing::Environment {
-public:
-    void SetUp() override { CKxLog::Instance().Open(); }
-};
-const testing::Environment* const kOpenLog = testing::AddGlobalTestEnvironment(new OpenLog);
 
 const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const wchar_t kCategory[] = L"测试";
@@ -53,15 +47,6 @@ KXTEST_CHILD_MODE(uninst_wait) {
 
 WPARAM Note(UINT nAct) { return MAKEWPARAM(nAct, LIST_SOFT); }
 
-class RecordingMgr : public CKxUninstMgr {
-public:
-    HRESULT STDMETHODCALLTYPE Notify(WPARAM wParam, LPARAM lParam) override {
-        if (HIWORD(wParam) == LIST_SOFT) notes.emplace_back(wParam, lParam);
-        return S_OK;
-    }
-    kxtest::Notes notes;
-};
-
 class UninstallTask : public testing::Test {
 protected:
     void SetUp() override {
@@ -87,16 +72,10 @@ protected:
         keys.push_back(key);
         std::wstring folder = bFolder ? dir / strName : std::wstring();
         if (bFolder) kxtest::WriteFileBytes(folder + L"\\data.txt", "kept by the uninstaller");
-        HKEY hKey = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, (kUninstall + key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr);
-        kx::unique_hkey owned(hKey);
-        auto set = [&](const wchar_t* name, const std::wstring& value) {
-            RegSetValueExW(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-        };
-        set(L"DisplayName", L"KxTaskTest " + strName);
-        if (!strCommand.empty()) set(L"UninstallString", strCommand);
-        if (bFolder) set(L"InstallLocation", folder);
+        const std::wstring path = kUninstall + key;
+        kxtest::SetString(HKEY_CURRENT_USER, path, L"DisplayName", L"KxTaskTest " + strName);
+        if (!strCommand.empty()) kxtest::SetString(HKEY_CURRENT_USER, path, L"UninstallString", strCommand);
+        if (bFolder) kxtest::SetString(HKEY_CURRENT_USER, path, L"InstallLocation", folder);
         auto* pItem = new CSoftItem;
         pItem->Id = nId;
         pItem->Name = L"KxTaskTest " + strName;
@@ -135,7 +114,7 @@ protected:
 
     kxtest::TempDir dir;
     kxtest::FakeDataMgr data;
-    RecordingMgr mgr;
+    kxtest::RecordingMgr mgr;
     std::vector<std::wstring> keys;
     UINT nextId = 100;
 };
@@ -172,7 +151,7 @@ TEST_F(UninstallTask, EndsAsTheUninstallerLeftTheProgram) {
         EXPECT_EQ(Listed(nId), !bRemoved);
         kxtest::Notes expected(c.states.size(), {Note(ACT_STATE_CHANGED), nId});
         if (bRemoved) expected.insert(expected.end() - 1, {Note(ACT_ITEM_REMOVED), nId});
-        EXPECT_EQ(mgr.notes, expected);
+        EXPECT_EQ(mgr.Of(LIST_SOFT), expected);
         if (c.states.back() == 18) {
             kx::CritSecLock lock(mgr.m_csSweep);
             ASSERT_FALSE(mgr.m_vecSweep.empty());
@@ -197,14 +176,14 @@ TEST_F(UninstallTask, AProgramNoLongerListedIsNotUninstalled) {
     mgr.TaskUninstall(4242);
     EXPECT_EQ(States(4242), (std::vector<UINT>{16, 19}));
     EXPECT_TRUE(log.Has(L"step.2 没有找到卸载软件，取消卸载"));
-    EXPECT_EQ(mgr.notes, kxtest::Notes(2, {Note(ACT_STATE_CHANGED), 4242}));
+    EXPECT_EQ(mgr.Of(LIST_SOFT), kxtest::Notes(2, {Note(ACT_STATE_CHANGED), 4242}));
 
     // Nor is one that is not listed removed again: no state, no notification.
     mgr.notes.clear();
     UninstallContext ctx = mgr.UninstallWork();
     DeleteUnItem(ctx.lists, ctx.csList, ctx.pDataMgr, 4243);
     EXPECT_TRUE(States(4243).empty());
-    EXPECT_TRUE(mgr.notes.empty());
+    EXPECT_TRUE(mgr.Of(LIST_SOFT).empty());
 }
 
 // The host cancels while the uninstaller waits for its user: the task ends at once, the uninstaller runs on.
@@ -212,16 +191,15 @@ TEST_F(UninstallTask, CancelEndsTheWaitAndLeavesTheUninstallerRunning) {
     const std::wstring event = L"KxTaskTestRelease" + std::to_wstring(GetCurrentProcessId());
     kx::unique_handle release(CreateEventW(nullptr, TRUE, FALSE, event.c_str()));
     const UINT nId = AddProgram(L"Waits", kxtest::ChildCommandLine("uninst_wait", event));
+    auto alive = [&] { return !!kx::unique_handle(OpenMutexW(SYNCHRONIZE, FALSE, (event + L"Alive").c_str())); };
     kxtest::LogMark log;
     {
         kxtest::AsyncCall task([&] { mgr.TaskUninstall(nId); }, [&] { SetEvent(release.get()); });
-        const std::wstring alive = event + L"Alive";
-        auto running = [&] { return kx::unique_handle(OpenMutexW(SYNCHRONIZE, FALSE, alive.c_str())).get() != nullptr; };
-        // The job counts the uninstaller before it has run a line of its own: wait for it to say it is there.
-        ASSERT_TRUE(kxtest::PumpUntil([&] { return log.Has(L"job包含的进程数:1") && running(); }, 20000));
+        // Cancelled once the wait polls and the uninstaller is up (a loaded machine starts it slowly).
+        ASSERT_TRUE(kxtest::PumpUntil([&] { return log.Has(L"job包含的进程数:1") && alive(); }, 20000));
         SetEvent(mgr.m_hCancelEvent.get());
         EXPECT_TRUE(task.Join(2000)) << "the wait sees the cancel at its next poll";
-        EXPECT_TRUE(running()) << "the uninstaller runs on";
+        EXPECT_TRUE(alive()) << "the uninstaller runs on";
     }
     SetEvent(release.get());
     EXPECT_EQ(States(nId), (std::vector<UINT>{16, 17, 19}));
@@ -237,7 +215,7 @@ TEST_F(UninstallTask, SoftwareCentreProgramThroughTheStarter) {
     const std::wstring name = L"QzTask" + std::to_wstring(GetTickCount());
     const std::wstring folder = dir / name;
     kxtest::WriteFileBytes(folder + L"\\qz.ini", "[Soft]\r\nInitialized=1\r\n");
-    const std::wstring ini = kxtest::SelfPath().substr(0, kxtest::SelfPath().rfind(L'\\')) + L"\\conf\\soft.ini";
+    const std::wstring ini = kxtest::ConfFolder() + L"soft.ini";
     kxtest::WriteUtf16File(ini, L"[Vinst]\r\nqztask=" + folder + L"\r\n");
     auto* pItem = new CSoftItem;
     pItem->Id = nextId++;

@@ -13,12 +13,19 @@ bool RegisterChildMode(const char* name, ChildFn fn);
 // Command line that runs this binary in the given mode.
 std::wstring ChildCommandLine(const std::string& mode, const std::wstring& args = L"");
 
-// Starts the child and returns its process handle (the caller owns it), or NULL.
-HANDLE StartChild(const std::string& mode, const std::wstring& args = L"", DWORD dwCreationFlags = 0);
+// Starts a command line, or this binary in a child mode, and returns its process handle (the caller owns it), or
+// NULL.
+HANDLE StartProcess(std::wstring cmd, DWORD dwCreationFlags = 0);
+inline HANDLE StartChild(const std::string& mode, const std::wstring& args = L"", DWORD dwCreationFlags = 0) {
+    return StartProcess(ChildCommandLine(mode, args), dwCreationFlags);
+}
 
-// Runs the child to its end and returns its exit code; 0xFFFFFFFF when it could not start or timed out
-// (it is then terminated).
-DWORD RunChild(const std::string& mode, const std::wstring& args = L"", DWORD dwTimeoutMs = 30000);
+// Runs a command line, or this binary in a child mode, to its end and returns its exit code; 0xFFFFFFFF when it
+// could not start or timed out (it is then terminated).
+DWORD RunToEnd(const std::wstring& cmd, DWORD dwTimeoutMs = 120000);
+inline DWORD RunChild(const std::string& mode, const std::wstring& args = L"", DWORD dwTimeoutMs = 30000) {
+    return RunToEnd(ChildCommandLine(mode, args), dwTimeoutMs);
+}
 
 // Called by main(): runs a child mode when the command line asks for one. Returns true (and sets exitCode)
 // when it did.

@@ -15,12 +15,15 @@ std::string ReadFileBytes(const std::wstring& path);
 std::wstring Utf8ToWide(const std::string& s);
 std::string WideToUtf8(const std::wstring& s);
 
-// Today's component log file, and its lines (UTF-8, byte-order mark dropped, CRLF split).
-std::wstring ComponentLogPath();
+// A log file's lines (UTF-8, byte-order mark dropped, CRLF split).
 std::vector<std::wstring> ReadLogLines(const std::wstring& path);
-// Lines of the component log from line index `from` on that contain `needle`.
-std::vector<std::wstring> LogLinesContaining(const std::wstring& needle, size_t from = 0);
-size_t ComponentLogLineCount();
+// Today's component log file.
+std::wstring ComponentLogPath();
+
+// A shell folder of the prefix (SHGetFolderPath), the text lower-cased, today's date as "YYYY-MM-DD".
+std::wstring KnownFolder(int nCsidl);
+std::wstring Lower(std::wstring s);
+std::wstring Today();
 
 // Writes Log\KxUnConfig.ini with one [section] key=value (empties it when key is null).
 void SetDiagConfig(const wchar_t* section, const wchar_t* key, int value);

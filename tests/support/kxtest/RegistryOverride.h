@@ -15,9 +15,6 @@ public:
     RegistryOverride(const RegistryOverride&) = delete;
     RegistryOverride& operator=(const RegistryOverride&) = delete;
 
-    // Path of the scratch root below the real HKCU, e.g. to inspect it from outside the override.
-    const std::wstring& ScratchPath() const { return m_strPath; }
-
 private:
     std::wstring m_strPath;
 };
