@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "RegKey.h"
+#include "Signal.h"
 #include "UnItemInside.h"
 
 // ---- Command-line and path resolution (PathResolve.cpp) ----
@@ -111,10 +112,13 @@ extern const wchar_t kUninstallPath[];  // "Software\Microsoft\Windows\CurrentVe
 extern const wchar_t kWow64UninstallPath[];
 #endif
 
+// The walks test the stop request before each subkey; given the event alone, they wait on it each time.
 void EnumRegUnInstallKey(HKEY hRoot, InsideMap& map, HANDLE hStopEvent);
+void EnumRegUnInstallKey(HKEY hRoot, InsideMap& map, const kx::CStopSignal& stop);
 // Walks root\strPath as EnumRegUnInstallKey walks the Uninstall key, logging under its name.
-void EnumUninstallPath(HKEY hRoot, const std::wstring& strPath, InsideMap& map, HANDLE hStopEvent);
+void EnumUninstallPath(HKEY hRoot, const std::wstring& strPath, InsideMap& map, const kx::CStopSignal& stop);
 void EnumRegInside(HKEY hRoot, const std::wstring& strProductsPath, InsideMap& map, HANDLE hStopEvent);
+void EnumRegInside(HKEY hRoot, const std::wstring& strProductsPath, InsideMap& map, const kx::CStopSignal& stop);
 void ParseRegInside(HKEY hRoot, const std::wstring& strKeyPath, const std::wstring& strKeyName, InsideMap& map);
 bool IsHotfixEntry(const std::wstring& strKeyName, const std::wstring& strInstallLocation);
 // Inserts under the record's DisplayName; false (record not taken, map unchanged) when the name is present.
@@ -141,7 +145,8 @@ std::wstring GetQZUninstallCommand(const std::wstring& strFolder);
 
 // ---- Discovery driver (Driver.cpp) ----
 
-// Fills the map from every source in order of precedence; hStopEvent ends the registry walks early.
+// Fills the map from every source in order of precedence; the stop request ends the registry walks early.
 void CreateUnItemInside(InsideMap& map, HANDLE hStopEvent);
+void CreateUnItemInside(InsideMap& map, const kx::CStopSignal& stop);
 // The D_Inside dump when [Dump] Inside is nonzero.
 void DumpInside(const InsideMap& map);
