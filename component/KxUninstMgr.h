@@ -104,7 +104,7 @@ public:
     // The lists as the list code takes them; the caller holds m_csList.
     SoftLists Lists() { return SoftLists{m_vecSoft, m_vecCategory, m_bListReady, m_notifier}; }
     ListBuildContext BuildContext() {
-        return ListBuildContext{Lists(), m_csList.get(), m_vecRule, m_pDataMgr.get(), m_hStopEvent.get()};
+        return ListBuildContext{Lists(), m_csList.get(), m_vecRule, m_pDataMgr.get(), kx::CStopSignal(m_hStopEvent.get())};
     }
     // A reference of the data component for the host thread, taken under a short lock: a retried TaskInit on
     // the worker may release the component's own reference meanwhile.
