@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "RegKey.h"
 #include "Signal.h"
@@ -52,9 +53,17 @@ public:
     CLongPathMemo(const CLongPathMemo&) = delete;
     CLongPathMemo& operator=(const CLongPathMemo&) = delete;
 
+    // The long form of a path as GetLongPathNameW gives it into 260 characters; empty when that fails.
+    std::wstring LongPath(const std::wstring& strPath);
+
 private:
+    bool IsListedAsIs(const std::wstring& strPath);
+    const std::unordered_set<std::wstring>& Listing(const std::wstring& strFolder);
+
     std::unordered_map<std::wstring, std::wstring> m_paths;
-    std::unordered_map<std::wstring, std::wstring>* m_pPrevious;
+    // The names in each folder listed so far, by the folder's path as the paths spell it.
+    std::unordered_map<std::wstring, std::unordered_set<std::wstring>> m_listings;
+    CLongPathMemo* m_pPrevious;
 };
 }  // namespace UNINST_API
 
