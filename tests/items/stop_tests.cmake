@@ -1,3 +1,1 @@
-kx_add_test(NAME stop_tests
-  SOURCES ListTestSupport.cpp StopTest.cpp
-  LIBS kx_component kxhostkit)
+target_sources(list_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/StopTest.cpp)
