@@ -14,6 +14,7 @@ void CreateUnItemInside(InsideMap& map, HANDLE hStopEvent) { CreateUnItemInside(
 
 void CreateUnItemInside(InsideMap& map, const kx::CStopSignal& stop) {
     UNINST_API::CLongPathMemo memo;
+    CPathProbeMemo probes;
     CFolderFactsMemo folderFacts;
     KXLOG_AS(0, kDriverName, L"step.1 分析HKEY_LOCAL_MACHINE");
     UNINST_API::EnumRegUnInstallKey(HKEY_LOCAL_MACHINE, map, stop);

@@ -39,6 +39,28 @@ inline std::wstring KeyNameOf(const std::wstring& strKeyPath) { return KeyNameOf
 // True when the text holds 8-4-4-4-12 ASCII letters or digits joined by hyphens, anywhere in it.
 bool IsGuidShaped(const std::wstring& strText);
 
+// PathIsDirectoryW and PathFileExistsW as discovery asks them: once per distinct path while a
+// CPathProbeMemo lives on this thread. A record's folder is probed by the parse of its uninstall command,
+// again by the parse of its icon and by the folder walk; the answers do not change within a pass.
+bool IsDirectoryPath(const std::wstring& strPath);
+bool PathExists(const std::wstring& strPath);
+
+class CPathProbeMemo {
+public:
+    CPathProbeMemo();
+    ~CPathProbeMemo();
+    CPathProbeMemo(const CPathProbeMemo&) = delete;
+    CPathProbeMemo& operator=(const CPathProbeMemo&) = delete;
+
+    bool IsDirectory(const std::wstring& strPath);
+    bool Exists(const std::wstring& strPath);
+
+private:
+    std::unordered_map<std::wstring, bool> m_directories;
+    std::unordered_map<std::wstring, bool> m_existing;
+    CPathProbeMemo* m_pPrevious;
+};
+
 namespace UNINST_API {
 // Rewrites a path with its long form and logs the result.
 void CompleteFilePath(std::wstring& strPath);

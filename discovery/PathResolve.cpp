@@ -170,7 +170,7 @@ void ParseCommandLine(const std::wstring& strText, std::wstring& strFolder, std:
         }
         d = t.substr(slash + 1);
         t.erase(slash);
-        if (t.empty() || PathIsDirectoryW(t.c_str())) break;
+        if (t.empty() || IsDirectoryPath(t)) break;
     }
     if (!t.empty()) {
         strFolder = t;
@@ -186,7 +186,7 @@ void ParseCommandLine(const std::wstring& strText, std::wstring& strFolder, std:
         TrimSet(candidate, L"\" ");
         e = d.substr(k + 1);
         d.erase(k);
-        if (PathFileExistsW(candidate.c_str())) break;
+        if (PathExists(candidate)) break;
     }
     TrimSet(d, L"\" ");
     TrimSet(e, L", ");
@@ -196,6 +196,34 @@ void ParseCommandLine(const std::wstring& strText, std::wstring& strFolder, std:
     UNINST_API::CompleteFilePath(strFile);
 }
 
+namespace {
+thread_local CPathProbeMemo* t_pProbeMemo = nullptr;
+}  // namespace
+
+CPathProbeMemo::CPathProbeMemo() : m_pPrevious(t_pProbeMemo) { t_pProbeMemo = this; }
+
+CPathProbeMemo::~CPathProbeMemo() { t_pProbeMemo = m_pPrevious; }
+
+bool CPathProbeMemo::IsDirectory(const std::wstring& strPath) {
+    auto found = m_directories.find(strPath);
+    if (found == m_directories.end()) found = m_directories.emplace(strPath, PathIsDirectoryW(strPath.c_str()) != FALSE).first;
+    return found->second;
+}
+
+bool CPathProbeMemo::Exists(const std::wstring& strPath) {
+    auto found = m_existing.find(strPath);
+    if (found == m_existing.end()) found = m_existing.emplace(strPath, PathFileExistsW(strPath.c_str()) != FALSE).first;
+    return found->second;
+}
+
+bool IsDirectoryPath(const std::wstring& strPath) {
+    return t_pProbeMemo ? t_pProbeMemo->IsDirectory(strPath) : PathIsDirectoryW(strPath.c_str()) != FALSE;
+}
+
+bool PathExists(const std::wstring& strPath) {
+    return t_pProbeMemo ? t_pProbeMemo->Exists(strPath) : PathFileExistsW(strPath.c_str()) != FALSE;
+}
+
 bool FindInSystemFolders(std::wstring& strFile) {
     wchar_t szSystem[MAX_PATH] = {};
     UINT n = GetSystemDirectoryW(szSystem, MAX_PATH);
@@ -203,7 +231,7 @@ bool FindInSystemFolders(std::wstring& strFile) {
     std::wstring system(szSystem, n);
     NormalizeFolder(system);
     std::wstring candidate = system + strFile;
-    if (PathFileExistsW(candidate.c_str())) {
+    if (PathExists(candidate)) {
         strFile = candidate;
         return true;
     }
@@ -211,7 +239,7 @@ bool FindInSystemFolders(std::wstring& strFile) {
     size_t slash = windows.rfind(L'\\');
     if (slash == std::wstring::npos) return false;
     candidate = windows.substr(0, slash + 1) + strFile;
-    if (PathFileExistsW(candidate.c_str())) {
+    if (PathExists(candidate)) {
         strFile = candidate;
         return true;
     }
