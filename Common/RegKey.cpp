@@ -63,21 +63,25 @@ bool CRegKey::Open(HKEY hRoot, const std::wstring& strPath, REGSAM samView) {
     return RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ | samView, m_hKey.put()) == ERROR_SUCCESS;
 }
 
-DWORD CRegKey::SubKeyCount() const {
+DWORD RegSubKeyCount(HKEY hKey) {
     DWORD n = 0;
-    if (!IsOpen() || RegQueryInfoKeyW(m_hKey.get(), nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (!hKey || RegQueryInfoKeyW(hKey, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                  nullptr, nullptr) != ERROR_SUCCESS)
         return 0;
     return n;
 }
 
-DWORD CRegKey::ValueCount() const {
+DWORD RegValueCount(HKEY hKey) {
     DWORD n = 0;
-    if (!IsOpen() || RegQueryInfoKeyW(m_hKey.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &n,
-                                      nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (!hKey || RegQueryInfoKeyW(hKey, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &n, nullptr, nullptr,
+                                  nullptr, nullptr) != ERROR_SUCCESS)
         return 0;
     return n;
 }
+
+DWORD CRegKey::SubKeyCount() const { return RegSubKeyCount(m_hKey.get()); }
+
+DWORD CRegKey::ValueCount() const { return RegValueCount(m_hKey.get()); }
 
 std::wstring RegReadSubKeyName(HKEY hKey, DWORD nIndex) {
     wchar_t szName[CRegKey::kNameChars + 1] = {};
@@ -100,15 +104,16 @@ std::wstring CRegKey::SubKeyName(DWORD nIndex) const {
     return IsOpen() ? RegReadSubKeyName(m_hKey.get(), nIndex) : std::wstring();
 }
 
-bool CRegKey::ValueAt(DWORD nIndex, RegValueText& value) const {
-    if (!IsOpen()) return false;
+bool RegReadValueAt(HKEY hKey, DWORD nIndex, RegValueText& value) {
+    if (!hKey) return false;
+    constexpr DWORD kNameChars = CRegKey::kNameChars, kDataBytes = CRegKey::kDataBytes;
     wchar_t szName[kNameChars + 1] = {};
     DWORD cchName = kNameChars;
     wchar_t szData[kDataBytes / sizeof(wchar_t) + 1] = {};
     DWORD cbData = kDataBytes;
     DWORD dwType = REG_NONE;
-    if (RegEnumValueW(m_hKey.get(), nIndex, szName, &cchName, nullptr, &dwType, reinterpret_cast<BYTE*>(szData),
-                      &cbData) != ERROR_SUCCESS)
+    if (RegEnumValueW(hKey, nIndex, szName, &cchName, nullptr, &dwType, reinterpret_cast<BYTE*>(szData), &cbData) !=
+        ERROR_SUCCESS)
         return false;
     value.strName.assign(szName, wcsnlen(szName, cchName < kNameChars ? cchName : kNameChars));
     value.dwType = dwType;
@@ -118,6 +123,8 @@ bool CRegKey::ValueAt(DWORD nIndex, RegValueText& value) const {
         value.strData.clear();
     return true;
 }
+
+bool CRegKey::ValueAt(DWORD nIndex, RegValueText& value) const { return RegReadValueAt(m_hKey.get(), nIndex, value); }
 
 std::wstring CRegKey::String(const wchar_t* pszName) const {
     return IsOpen() ? RegReadString(m_hKey.get(), pszName) : std::wstring();

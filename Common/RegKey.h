@@ -74,6 +74,9 @@ private:
 };
 
 // The bounded readers on a key the caller holds open.
+DWORD RegSubKeyCount(HKEY hKey);
+DWORD RegValueCount(HKEY hKey);
+bool RegReadValueAt(HKEY hKey, DWORD nIndex, RegValueText& value);
 std::wstring RegReadSubKeyName(HKEY hKey, DWORD nIndex);
 std::wstring RegReadString(HKEY hKey, const wchar_t* pszName);
 

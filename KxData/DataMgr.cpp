@@ -6,6 +6,7 @@
 #include "ErrorEdge.h"
 #include "ScopedHandle.h"
 #include "Serializer.h"
+#include "SoftStates.h"
 
 namespace {
 
@@ -196,36 +197,10 @@ HRESULT CKxDataMgr::GetSoftKey(UINT nSoftId, BSTR* pbstrSoftId) try {
     return kx::ResultOfCurrentException();
 }
 
-bool CKxDataMgr::IsTransitionAllowed(UINT nFrom, UINT nTo) {
-    const bool bBusy = nFrom == SOFT_STATE_TASK_WORKING || nFrom == SOFT_STATE_UNINSTALLER_RUNNING;
-    switch (nTo) {
-    case SOFT_STATE_INSTALLED_A:
-    case SOFT_STATE_INSTALLED_B:
-    case SOFT_STATE_UNINSTALL_REQUESTED:
-        return !bBusy;
-    case SOFT_STATE_TASK_WORKING:
-    case SOFT_STATE_UNINSTALLER_RUNNING:
-    case SOFT_STATE_LEFTOVERS_OFFERED:
-    case SOFT_STATE_NOT_UNINSTALLED:
-    case SOFT_STATE_REMOVED:
-        return nFrom >= SOFT_STATE_UNINSTALL_REQUESTED && nFrom <= SOFT_STATE_LEFTOVERS_OFFERED;
-    default:
-        return false;
-    }
-}
-
 HRESULT CKxDataMgr::GetSoftState(UINT nSoftId, KX_SOFT_STATE* pState) try {
     if (!pState) return E_POINTER;
     if (nSoftId == 0) return E_INVALIDARG;
-    kx::CritSecLock lock(m_cs);
-    ZeroMemory(pState, sizeof(*pState));
-    pState->nSoftId = nSoftId;
-    auto it = m_mapState.find(nSoftId);
-    if (it != m_mapState.end()) {
-        pState->nState = it->second.nState;
-        pState->nReserved[0] = it->second.nPrevious;
-        pState->nReserved[1] = it->second.nChanges;
-    }
+    CSoftStates::Instance().Get(nSoftId, *pState);
     return S_OK;
 } catch (...) {
     return kx::ResultOfCurrentException();
@@ -233,15 +208,8 @@ HRESULT CKxDataMgr::GetSoftState(UINT nSoftId, KX_SOFT_STATE* pState) try {
 
 HRESULT CKxDataMgr::SetSoftState(UINT nSoftId, UINT nState) try {
     if (nSoftId == 0) return E_INVALIDARG;
+    if (!CSoftStates::Instance().Set(nSoftId, nState)) return E_KX_REFUSED;
     kx::CritSecLock lock(m_cs);
-    State& s = m_mapState[nSoftId];
-    if (!IsTransitionAllowed(s.nState, nState)) {
-        if (s.nChanges == 0 && s.nState == 0) m_mapState.erase(nSoftId);
-        return E_KX_REFUSED;
-    }
-    s.nPrevious = s.nState;
-    s.nState = nState;
-    ++s.nChanges;
     PostToListeners(DATA_SOFT_STATE, ACT_STATE_CHANGED, static_cast<LPARAM>(nSoftId));
     return S_OK;
 } catch (...) {
@@ -298,7 +266,7 @@ HRESULT CKxDataMgr::GetSize(UINT nType, UINT* pnSize) {
     if (IsRuleType(nType)) {
         *pnSize = static_cast<UINT>(m_rules.soft.size());
     } else if (nType == DATA_SOFT_STATE) {
-        *pnSize = static_cast<UINT>(m_mapState.size());
+        *pnSize = CSoftStates::Instance().Count();
     } else {
         return E_INVALIDARG;
     }

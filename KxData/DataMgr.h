@@ -49,16 +49,7 @@ public:
     HRESULT STDMETHODCALLTYPE OnNotify(UINT nType, UINT nAct, UINT nId) override;
     HRESULT STDMETHODCALLTYPE IsLoaded(UINT nType, BOOL* pbLoaded) override;
 
-    // Whether a move of a software from nFrom to nTo is allowed (the table in README.md).
-    static bool IsTransitionAllowed(UINT nFrom, UINT nTo);
-
 private:
-    struct State {
-        UINT nState = 0;
-        UINT nPrevious = 0;
-        UINT nChanges = 0;
-    };
-
     void Publish(KxRuleSet&& set, UINT nAction);
     void PostToListeners(UINT nType, UINT nAction, LPARAM lParam);  // caller holds m_cs
     std::wstring RulesPath() const;
@@ -73,7 +64,6 @@ private:
     // The file as read by a caller that came before the loader was done (ids and version only).
     KxRuleSet m_early;
     bool m_bEarly = false;
-    std::map<UINT, State> m_mapState;
     std::map<HWND, UINT> m_mapListener;  // window -> type mask
     // Last, so that it is stopped before anything its thread hands over to goes away.
     CRulesLoader m_loader;

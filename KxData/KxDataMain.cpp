@@ -5,10 +5,13 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <set>
 
 #include "DataMgr.h"
+#include "RulesFile.h"
 #include "KxUninstIf.h"
 #include "ErrorEdge.h"
+#include "RuntimeUnload.h"
 #include "ScopedHandle.h"
 
 namespace {
@@ -17,11 +20,27 @@ HMODULE g_hModule = nullptr;
 LONG g_cObjects = 0;  // live CKxDataMgr objects
 LONG g_cLocks = 0;    // IClassFactory::LockServer
 
-// Ids handed out for SoftIds the rules file gives none; far above the ids the file uses.
-constexpr UINT kFirstDynamicId = 0x00100000;
+// Ids of SoftIds the rules file gives none. They derive from the SoftId, so a program keeps its id from one
+// process to the next; the ids already handed out in this process are remembered so that two SoftIds never
+// share one.
+struct DynamicIds {
+    std::map<std::wstring, UINT> bySoftId;
+    std::set<UINT> taken;
+};
 kx::critical_section* g_pcsIds = nullptr;
-std::map<std::wstring, UINT>* g_pIds = nullptr;
-UINT g_nNextId = kFirstDynamicId;
+DynamicIds* g_pIds = nullptr;
+
+// FNV-1a over the SoftId's UTF-16LE bytes, then over the probe number when there is one.
+UINT SoftIdHash(const std::wstring& strSoftId, UINT nProbe) {
+    UINT h = 2166136261u;
+    auto add = [&h](BYTE b) { h = (h ^ b) * 16777619u; };
+    for (wchar_t c : strSoftId) {
+        add(static_cast<BYTE>(c & 0xFF));
+        add(static_cast<BYTE>((c >> 8) & 0xFF));
+    }
+    for (int i = 0; nProbe && i < 4; ++i) add(static_cast<BYTE>(nProbe >> (8 * i)));
+    return h;
+}
 
 // The entry point named by KXDATA_FAULT when the DLL was loaded; empty in a product run.
 char g_szFaultEntry[64] = {};
@@ -76,10 +95,16 @@ void KxDataFaultPoint(const char* pszEntry) {
 
 UINT KxDynamicSoftId(const std::wstring& strSoftId) {
     kx::CritSecLock lock(*g_pcsIds);
-    auto it = g_pIds->find(strSoftId);
-    if (it != g_pIds->end()) return it->second;
-    UINT id = g_nNextId++;
-    g_pIds->emplace(strSoftId, id);
+    auto it = g_pIds->bySoftId.find(strSoftId);
+    if (it != g_pIds->bySoftId.end()) return it->second;
+    // The range starts above every id the rules file may fix, so it never meets a rule's id (and never 0).
+    const UINT nRange = 0xFFFFFFFFu - kFirstDynamicSoftId + 1;
+    UINT id = 0;
+    for (UINT nProbe = 0;; ++nProbe) {
+        id = kFirstDynamicSoftId + SoftIdHash(strSoftId, nProbe) % nRange;
+        if (g_pIds->taken.insert(id).second) break;
+    }
+    g_pIds->bySoftId.emplace(strSoftId, id);
     return id;
 }
 
@@ -89,7 +114,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pRese
         DisableThreadLibraryCalls(hInstance);
         GetEnvironmentVariableA("KXDATA_FAULT", g_szFaultEntry, sizeof(g_szFaultEntry));
         g_pcsIds = new (std::nothrow) kx::critical_section();
-        g_pIds = new (std::nothrow) std::map<std::wstring, UINT>();
+        g_pIds = new (std::nothrow) DynamicIds();
         return g_pcsIds && g_pIds;
     }
     // At process exit other threads are gone mid-call: their locks and maps are left to the system.
@@ -98,6 +123,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pRese
         g_pIds = nullptr;
         delete g_pcsIds;
         g_pcsIds = nullptr;
+        ReleaseRuntimeAtUnload();
     }
     return TRUE;
 }

@@ -92,7 +92,7 @@ bool ParseSoftware(const std::wstring& line, const KxRuleSet& set, UINT (*pfnDyn
     r.UninstallName = f[3];
     if (r.SoftId.empty() || r.UninstallName.empty()) return false;
     if (!ToUint(f[2], r.TypeId) || !UintOrDefault(f[4], r.Hide) || !UintOrDefault(f[5], r.MatchType)) return false;
-    if (!UintOrDefault(f[0], r.Id)) return false;
+    if (!UintOrDefault(f[0], r.Id) || r.Id >= kFirstDynamicSoftId) return false;
     if (r.Id == 0) r.Id = pfnDynamicId(r.SoftId);
     r.SoftLogo = f[6];
     r.Brief = f[7];

@@ -23,11 +23,14 @@ struct KxRuleSet {
     std::vector<std::shared_ptr<const KxSoftware>> soft;    // file order = index order
 };
 
+// Ids the rules file may fix lie below this; the ids of SoftIds without one lie at and above it.
+constexpr UINT kFirstDynamicSoftId = 0x00100000;
+
 // What a new version of the file did to the rules in use.
 enum class KxRuleChange { None, Appended, Changed };
 
-// Parses the UTF-8 text (a byte-order mark is skipped). Lines that do not parse are skipped. Ids of lines
-// without one come from pfnDynamicId (the process-wide id of that SoftId).
+// Parses the UTF-8 text (a byte-order mark is skipped). Lines that do not parse are skipped, and so are lines
+// that fix an id of the dynamic range. Ids of lines without one come from pfnDynamicId (the id of that SoftId).
 KxRuleSet ParseRules(const std::string& text, UINT (*pfnDynamicId)(const std::wstring& strSoftId));
 
 // Reads the whole file; false when it cannot be opened.

@@ -5,10 +5,13 @@
 #include "ErrorEdge.h"
 #include "KxUninstModule.h"
 #include "KxUninstStartup.h"
+#include "RuntimeUnload.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved) {
     try {
+        kx::FaultPoint("DllMain");
         if (dwReason == DLL_PROCESS_ATTACH) return KxUninstStartup(hInstance);
+        if (dwReason == DLL_PROCESS_DETACH && !pReserved) ReleaseRuntimeAtUnload();
         return TRUE;
     } catch (...) {
         return FALSE;

@@ -13,6 +13,7 @@
 #include "ScopedHandle.h"
 #include "Signal.h"
 #include "SoftLists.h"
+#include "UninstallTask.h"
 
 class CMesWnd;
 class CSoftItem;
@@ -102,6 +103,10 @@ public:
     // Uninstall and sweep (UninstallTasks.cpp).
     void TaskUninstall(UINT nSoftId);
     void TaskPowerSweep(UINT nSoftId);
+    UninstallContext UninstallWork() {
+        return UninstallContext{Lists(), m_csList.get(), m_csSweep.get(), m_vecSweep, m_leftoverOrigin,
+                                m_pDataMgr.get(), m_hStopEvent.get(), m_hCancelEvent.get(), m_hActiveEvent.get()};
+    }
 
     // The lists as the list code takes them; the caller holds m_csList.
     SoftLists Lists() { return SoftLists{m_vecSoft, m_vecCategory, m_bListReady, m_notifier}; }
@@ -142,6 +147,8 @@ public:
     std::vector<UINT> m_vecSweepId;
     // Guards the hand-over of m_pDataMgr between the worker and the host thread; held only to copy it.
     kx::critical_section m_csDataMgr;
+    // The program and folder the leftovers in m_vecSweep came from; guarded by m_csSweep.
+    LeftoverOrigin m_leftoverOrigin;
 
     // The object's own, non-delegating IUnknown: what the class factory hands out, and what an aggregating
     // outer object holds. The IUnknown methods of the two interfaces forward to it when the object stands

@@ -1,14 +1,15 @@
-// The uninstall and sweep tasks of the worker. For now they only mark their run in the log.
+// The uninstall and sweep tasks of the worker: each hands the object's lists, locks, events and data component
+// to the uninstall code.
 #define KX_LOG_SOURCE ".\\KxUninstMgr"
-#include "KxLog.h"
 #include "KxUninstMgr.h"
+#include "PowerSweep.h"
 
-void CKxUninstMgr::TaskUninstall(UINT) {
-    KXLOG(1, L"Begin");
-    KXLOG(1, L"End");
+void CKxUninstMgr::TaskUninstall(UINT nSoftId) {
+    UninstallContext ctx = UninstallWork();
+    UninstallSoftware(ctx, nSoftId);
 }
 
-void CKxUninstMgr::TaskPowerSweep(UINT) {
-    KXLOG(1, L"Begin");
-    KXLOG(1, L"End");
+void CKxUninstMgr::TaskPowerSweep(UINT nSoftId) {
+    SweepContext ctx{UninstallWork(), m_vecSweepId};
+    SweepLeftovers(ctx, nSoftId);
 }

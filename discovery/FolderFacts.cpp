@@ -115,6 +115,7 @@ void ResolveDisplayIcon(UnItemInside& item) {
 
 namespace {
 thread_local std::map<std::wstring, FolderFacts>* t_pFolderFacts = nullptr;
+thread_local bool t_bSkipWalks = false;
 
 FolderFacts WalkFolder(const std::wstring& strFolder) {
     FolderFacts facts;
@@ -143,8 +144,23 @@ CFolderFactsMemo::CFolderFactsMemo() : m_pPrevious(t_pFolderFacts) { t_pFolderFa
 
 CFolderFactsMemo::~CFolderFactsMemo() { t_pFolderFacts = m_pPrevious; }
 
+CFolderFactsSkip::CFolderFactsSkip() : m_bPrevious(t_bSkipWalks) { t_bSkipWalks = true; }
+
+CFolderFactsSkip::~CFolderFactsSkip() { t_bSkipWalks = m_bPrevious; }
+
+// A command whose folder is gone climbs to the deepest existing folder, which can be a drive's root (or "\", the
+// root of the current drive, which under Wine can be the whole Unix file system): a drive holds no facts of one
+// program, and walking it would hold the list for minutes.
+static bool IsDriveRoot(const std::wstring& strFolder) {
+    std::wstring s = strFolder;
+    if (s.compare(0, 4, L"\\\\?\\") == 0) s.erase(0, 4);
+    NormalizeFolder(s);
+    return !s.empty() && PathIsRootW(s.c_str());
+}
+
 FolderFacts ScanInstallFolder(const std::wstring& strFolder) {
-    if (strFolder.empty() || !IsDirectoryPath(strFolder)) return FolderFacts();
+    if (t_bSkipWalks || strFolder.empty() || IsDriveRoot(strFolder) || !IsDirectoryPath(strFolder))
+        return FolderFacts();
     if (!t_pFolderFacts) return WalkFolder(strFolder);
     std::wstring key = strFolder;
     while (!key.empty() && key.back() == L'\\') key.pop_back();

@@ -130,6 +130,19 @@ private:
     std::map<std::wstring, FolderFacts>* m_pPrevious;
 };
 
+// While one lives, ScanInstallFolder on this thread walks nothing and gives empty facts: a pass that only needs
+// each program's install folder (the leftover guard's) skips the walks that dominate discovery.
+class CFolderFactsSkip {
+public:
+    CFolderFactsSkip();
+    ~CFolderFactsSkip();
+    CFolderFactsSkip(const CFolderFactsSkip&) = delete;
+    CFolderFactsSkip& operator=(const CFolderFactsSkip&) = delete;
+
+private:
+    bool m_bPrevious;
+};
+
 void FillFromInstallFolder(UnItemInside& item);
 void NormalizeInstallDate(std::wstring& s);
 
@@ -179,5 +192,8 @@ std::wstring GetQZUninstallCommand(const std::wstring& strFolder);
 // Fills the map from every source in order of precedence; the stop request ends the registry walks early.
 void CreateUnItemInside(InsideMap& map, HANDLE hStopEvent);
 void CreateUnItemInside(InsideMap& map, const kx::CStopSignal& stop);
+// The same sources in the same order, without step lines, dump or folder walks: every listed program with its
+// install folder derived, but no size, date or use.
+void ListInstalledPrograms(InsideMap& map, HANDLE hStopEvent);
 // The D_Inside dump when [Dump] Inside is nonzero.
 void DumpInside(const InsideMap& map);

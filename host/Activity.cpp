@@ -13,8 +13,8 @@ std::string SecondsText(double seconds) {
     return text;
 }
 
-Activity::Activity(const TextSink& sink, bool bEnabled)
-    : m_sink(sink), m_bEnabled(bEnabled), m_nStart(GetTickCount64()) {}
+Activity::Activity(Console& console, bool bEnabled)
+    : m_console(console), m_bEnabled(bEnabled), m_nStart(GetTickCount64()) {}
 
 void Activity::SetPhase(const std::string& text) {
     m_strPhase = text;
@@ -26,27 +26,13 @@ double Activity::ElapsedSeconds() const { return static_cast<double>(GetTickCoun
 void Activity::Tick() {
     if (!m_bEnabled || m_strPhase.empty()) return;
     ULONGLONG now = GetTickCount64();
-    ULONGLONG interval = m_sink.IsConsole() ? kConsoleInterval : kPlainInterval;
+    ULONGLONG interval = m_console.IsConsole() ? kConsoleInterval : kPlainInterval;
     if (m_nLastDraw == 0 ? now - m_nStart < interval : now - m_nLastDraw < interval) return;
     m_nLastDraw = now;
-    Draw();
-}
-
-void Activity::Draw() {
     std::string line = "kxuninst: " + m_strPhase + " " + SecondsText(ElapsedSeconds());
-    if (!m_sink.IsConsole()) {
-        m_sink.Write(line + "\n");
-        return;
+    if (m_console.IsConsole()) {
+        static const char kFrames[] = "|/-\\";
+        line = std::string(1, kFrames[m_nFrame++ % 4]) + " " + line;
     }
-    static const char kFrames[] = "|/-\\";
-    line = std::string(1, kFrames[m_nFrame++ % 4]) + " " + line;
-    std::string pad(m_nDrawnWidth > line.size() ? m_nDrawnWidth - line.size() : 0, ' ');
-    m_sink.Write("\r" + line + pad);
-    m_nDrawnWidth = line.size();
-}
-
-void Activity::Clear() {
-    if (m_nDrawnWidth == 0) return;
-    m_sink.Write("\r" + std::string(m_nDrawnWidth, ' ') + "\r");
-    m_nDrawnWidth = 0;
+    m_console.Activity(line);
 }

@@ -14,7 +14,4 @@ std::wstring SoftCacheFilePath(const std::wstring& cacheDir);
 // deleted by the load; the caller sees that by the file being gone.
 bool CacheMayGiveList(const std::wstring& path);
 
-// The registry key text (root name, backslash, path) names a key with a non-empty DisplayName.
-bool RegistryKeyHasDisplayName(const std::wstring& keyPath);
-
 bool FileExists(const std::wstring& path);

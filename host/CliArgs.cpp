@@ -3,51 +3,88 @@
 #include <cwchar>
 
 const char* const kCliUsage =
-    "usage: kxuninst [options] COMMAND\n"
-    "\n"
-    "commands:\n"
-    "  list                    the uninstallable software: id, name, category, size, install date, use, key\n"
-    "  categories              the categories with their number of programs\n"
-    "  search TEXT             programs whose name contains TEXT or matches it by pinyin\n"
-    "  search --category NAME  programs of one category\n"
-    "  refresh                 rebuild the list from the machine, then show it\n"
-    "  register | unregister   register KxUninst.dll as a COM server (or remove it)\n"
-    "\n"
-    "options:\n"
-    "  --json            machine-readable output (a JSON array) on standard output\n"
-    "  --cache-dir DIR   keep the list cache in DIR (created when missing)\n"
-    "  --timeout SEC     give up when the list is not built after SEC seconds (default 300)\n"
-    "  --quiet           no activity indicator\n"
-    "  --help            this text\n"
-    "\n"
-    "exit codes: 0 done, 2 usage error, 3 component missing or unusable, 4 time-out\n";
+#include "CliUsage.inc"
+    ;
 
 namespace {
 
-bool ParseTimeout(const std::wstring& text, unsigned& ms) {
-    if (text.empty()) return false;
+const double kMaxTimeoutSeconds = 86400;
+
+bool ParseTimeout(const std::wstring& text, unsigned& ms, std::wstring& error) {
     wchar_t* end = nullptr;
-    double seconds = wcstod(text.c_str(), &end);
-    if (end == text.c_str() || *end != L'\0' || !(seconds > 0) || seconds > 86400) return false;
+    double seconds = text.empty() ? 0 : wcstod(text.c_str(), &end);
+    if (text.empty() || end == text.c_str() || *end != L'\0' || !(seconds > 0)) {
+        error = L"--timeout needs a number of seconds above 0, not '" + text + L"'";
+        return false;
+    }
+    if (seconds > kMaxTimeoutSeconds) {
+        error = L"--timeout is at most 86400 seconds (a day), not " + text;
+        return false;
+    }
     ms = static_cast<unsigned>(seconds * 1000 + 0.5);
     if (ms == 0) ms = 1;
     return true;
 }
 
-bool CommandFromName(const std::wstring& name, CliCommand& command) {
-    static const struct { const wchar_t* name; CliCommand command; } kCommands[] = {
-        {L"list", CliCommand::List},         {L"categories", CliCommand::Categories},
-        {L"search", CliCommand::Search},     {L"refresh", CliCommand::Refresh},
-        {L"register", CliCommand::Register}, {L"unregister", CliCommand::Unregister},
-        {L"help", CliCommand::Help},
-    };
-    for (const auto& c : kCommands) {
-        if (name == c.name) {
-            command = c.command;
+template <typename T>
+bool FromName(const std::wstring& name, const std::vector<std::pair<const wchar_t*, T>>& table, T& value) {
+    for (const auto& entry : table) {
+        if (name == entry.first) {
+            value = entry.second;
             return true;
         }
     }
     return false;
+}
+
+const std::vector<std::pair<const wchar_t*, CliCommand>> kCommands = {
+    {L"list", CliCommand::List},         {L"show", CliCommand::Show},
+    {L"categories", CliCommand::Categories}, {L"search", CliCommand::Search},
+    {L"refresh", CliCommand::Refresh},   {L"register", CliCommand::Register},
+    {L"unregister", CliCommand::Unregister}, {L"help", CliCommand::Help},
+};
+
+const std::vector<std::pair<const wchar_t*, SortKey>> kSortKeys = {
+    {L"name", SortKey::Name}, {L"size", SortKey::Size}, {L"date", SortKey::Date}, {L"category", SortKey::Category}};
+
+// The operands of a command: search TEXT (or --category), show NAME|ID, nothing for the others.
+bool CheckOperands(CliOptions& opt, bool haveCategory, const std::vector<std::wstring>& operands,
+                   std::wstring& error) {
+    if (haveCategory && opt.command != CliCommand::Search) {
+        error = L"--category belongs to the search command";
+        return false;
+    }
+    if (opt.command == CliCommand::Search) {
+        if (haveCategory == !operands.empty()) {
+            error = haveCategory ? L"search takes either TEXT or --category NAME"
+                                 : L"search needs TEXT or --category NAME";
+            return false;
+        }
+        opt.byCategory = haveCategory;
+        if (!haveCategory) opt.target = operands.front();
+        if (operands.size() > 1) {
+            error = L"search takes one TEXT (quote it when it has spaces)";
+            return false;
+        }
+        if (opt.target.empty()) {
+            error = L"the search text is empty";
+            return false;
+        }
+        return true;
+    }
+    if (opt.command == CliCommand::Show) {
+        if (operands.size() != 1 || operands.front().empty()) {
+            error = L"show needs one program: its NAME (quote it when it has spaces) or its ID";
+            return false;
+        }
+        opt.target = operands.front();
+        return true;
+    }
+    if (!operands.empty()) {
+        error = L"unexpected argument '" + operands.front() + L"'";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -67,10 +104,15 @@ bool ParseCliArgs(const std::vector<std::wstring>& args, CliOptions& opt, std::w
             out = args[++i];
             return true;
         };
+        std::wstring text;
         if (a == L"--json") {
             opt.json = true;
+        } else if (a == L"--wide") {
+            opt.wide = true;
         } else if (a == L"--quiet" || a == L"-q") {
             opt.quiet = true;
+        } else if (a == L"--verbose" || a == L"-v") {
+            opt.verbose = true;
         } else if (a == L"--help" || a == L"-h" || a == L"/?") {
             opt.command = CliCommand::Help;
             return true;
@@ -81,20 +123,21 @@ bool ParseCliArgs(const std::vector<std::wstring>& args, CliOptions& opt, std::w
                 return false;
             }
         } else if (a == L"--timeout") {
-            std::wstring text;
+            if (!value(text) || !ParseTimeout(text, opt.timeoutMs, error)) return false;
+        } else if (a == L"--sort") {
             if (!value(text)) return false;
-            if (!ParseTimeout(text, opt.timeoutMs)) {
-                error = L"--timeout needs a number of seconds above 0, not '" + text + L"'";
+            if (!FromName(text, kSortKeys, opt.sort)) {
+                error = L"--sort takes name, size, date or category, not '" + text + L"'";
                 return false;
             }
         } else if (a == L"--category") {
-            if (!value(opt.searchText)) return false;
+            if (!value(opt.target)) return false;
             haveCategory = true;
         } else if (a.size() > 1 && a[0] == L'-' && a != L"--") {
             error = L"unknown option " + a;
             return false;
         } else if (!haveCommand) {
-            if (!CommandFromName(a, opt.command)) {
+            if (!FromName(a, kCommands, opt.command)) {
                 error = L"unknown command '" + a + L"'";
                 return false;
             }
@@ -107,30 +150,5 @@ bool ParseCliArgs(const std::vector<std::wstring>& args, CliOptions& opt, std::w
         error = L"no command given";
         return false;
     }
-    if (haveCategory && opt.command != CliCommand::Search) {
-        error = L"--category belongs to the search command";
-        return false;
-    }
-    if (opt.command == CliCommand::Search) {
-        if (haveCategory == !operands.empty()) {
-            error = haveCategory ? L"search takes either TEXT or --category NAME" : L"search needs TEXT or --category NAME";
-            return false;
-        }
-        opt.byCategory = haveCategory;
-        if (!haveCategory) opt.searchText = operands.front();
-        if (operands.size() > 1) {
-            error = L"search takes one TEXT (quote it when it has spaces)";
-            return false;
-        }
-        if (opt.searchText.empty()) {
-            error = L"the search text is empty";
-            return false;
-        }
-        return true;
-    }
-    if (!operands.empty()) {
-        error = L"unexpected argument '" + operands.front() + L"'";
-        return false;
-    }
-    return true;
+    return CheckOperands(opt, haveCategory, operands, error);
 }

@@ -4,15 +4,19 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { Help, List, Categories, Search, Refresh, Register, Unregister };
+enum class CliCommand { Help, List, Show, Categories, Search, Refresh, Register, Unregister };
+enum class SortKey { Name, Size, Date, Category };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
     bool json = false;
-    bool quiet = false;          // no activity indicator
-    bool byCategory = false;     // search --category NAME
-    std::wstring searchText;
-    std::wstring cacheDir;       // empty: the component's own cache folder
+    bool wide = false;
+    bool quiet = false;        // no activity line, no notes
+    bool verbose = false;      // the component's output lines on standard error
+    bool byCategory = false;   // search --category NAME|ID
+    std::wstring target;       // search TEXT, the category of search --category, show NAME|ID
+    SortKey sort = SortKey::Name;
+    std::wstring cacheDir;     // empty: the component's own cache folder
     unsigned timeoutMs = 300000;  // for the list to be built
 };
 

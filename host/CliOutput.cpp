@@ -1,7 +1,9 @@
 #include "CliOutput.h"
 
 #include <cstdio>
-#include <io.h>
+
+#include "ScopedHandle.h"
+#include "WinText.h"
 
 TextSink::TextSink(HANDLE h) : m_h(h), m_bConsole(false) {
     DWORD mode = 0;
@@ -11,9 +13,7 @@ TextSink::TextSink(HANDLE h) : m_h(h), m_bConsole(false) {
 void TextSink::Write(const std::string& utf8) const {
     if (!m_h || m_h == INVALID_HANDLE_VALUE || utf8.empty()) return;
     if (m_bConsole) {
-        int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-        std::wstring wide(n, L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
+        std::wstring wide = FromUtf8(utf8);
         DWORD written = 0;
         WriteConsoleW(m_h, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
@@ -28,25 +28,60 @@ void TextSink::Write(const std::string& utf8) const {
     }
 }
 
-HANDLE DivertStdout() {
-    fflush(stdout);
-    HANDLE original = GetStdHandle(STD_OUTPUT_HANDLE);
-    HANDLE saved = nullptr;
-    if (original && original != INVALID_HANDLE_VALUE &&
-        !DuplicateHandle(GetCurrentProcess(), original, GetCurrentProcess(), &saved, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
-        saved = nullptr;
-    }
-    // The runtime's descriptor 1 first (printf, std::cout), then the handle behind WriteFile callers.
-    _dup2(_fileno(stderr), 1);
-    SetStdHandle(STD_OUTPUT_HANDLE, GetStdHandle(STD_ERROR_HANDLE));
-    return saved;
+void Console::ClearLocked() {
+    if (m_nDrawn == 0) return;
+    m_sink.Write("\r" + std::string(m_nDrawn, ' ') + "\r");
+    m_nDrawn = 0;
 }
 
-std::string ToUtf8(const std::wstring& s) {
-    if (s.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &out[0], n, nullptr, nullptr);
-    return out;
+void Console::Say(const std::string& text) { Line("kxuninst: " + text); }
+
+void Console::Line(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ClearLocked();
+    m_sink.Write(text + "\n");
+}
+
+void Console::Activity(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_sink.IsConsole()) {
+        m_sink.Write(text + "\n");
+        return;
+    }
+    std::wstring wide = FromUtf8(text);
+    size_t width = wide.size();
+    std::string pad(m_nDrawn > width ? m_nDrawn - width : 0, ' ');
+    m_sink.Write("\r" + text + pad);
+    m_nDrawn = width;
+}
+
+void Console::ClearActivity() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ClearLocked();
+}
+
+void CliLog::Open(const std::wstring& exeFolder) {
+    std::wstring folder = exeFolder + L"Log";
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t name[40];
+    _snwprintf(name, 40, L"\\kxuninst_%04u%02u%02u.log", now.wYear, now.wMonth, now.wDay);
+    name[39] = L'\0';
+    m_strPath = folder + name;
+}
+
+void CliLog::Write(const std::string& text) {
+    if (m_strPath.empty()) return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char stamp[32];
+    snprintf(stamp, sizeof(stamp), "%02u:%02u:%02u.%03u ", now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    std::string line = stamp + text + "\r\n";
+    std::lock_guard<std::mutex> lock(m_mutex);
+    kx::unique_hfile file(CreateFileW(m_strPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file) WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }

@@ -1,48 +1,76 @@
 #include "ComponentHost.h"
 
+#include <atomic>
+
 #include "Serializer.h"
+#include "WinText.h"
 
 namespace {
 
-const wchar_t kListenerClass[] = L"KxUninstCliListener";
+const wchar_t kListenerClass[] = L"KxUninstHostListener";
+const wchar_t kProbeClass[] = L"KxUninstHostProbe";
 const UINT kListenMask = LIST_SOFT | LIST_CATEGORY | LIST_SWEEP;
+const UINT WM_HOST_INTERRUPT = WM_APP + 0x4B1;
 // Records are a few hundred bytes; the buffer grows when the component reports it too small.
 const size_t kFirstBufferSize = 64 * 1024;
 const size_t kMaxBufferSize = 64 * 1024 * 1024;
 
-std::wstring ErrorText(DWORD code) {
-    wchar_t* text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring out = L"error " + std::to_wstring(code);
-    if (text) {
-        std::wstring message(text);
-        LocalFree(text);
-        while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
-            message.pop_back();
-        if (!message.empty()) out += L": " + message;
-    }
-    return out;
+// The console handler runs on a thread of its own: it only posts to the host thread's listener.
+std::atomic<HWND> g_hInterruptTarget{nullptr};
+
+BOOL WINAPI ConsoleHandler(DWORD dwCtrlType) {
+    if (dwCtrlType != CTRL_C_EVENT && dwCtrlType != CTRL_BREAK_EVENT) return FALSE;
+    HWND target = g_hInterruptTarget.load();
+    return target && PostMessageW(target, WM_HOST_INTERRUPT, dwCtrlType, 0);
 }
 
-std::wstring Hex(HRESULT hr) {
-    wchar_t text[16];
-    wsprintfW(text, L"0x%08lX", static_cast<unsigned long>(hr));
-    return text;
+std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+
+// A top-level window of the thread that is not ours: input-method windows come with the thread's first window,
+// the probe is gone, the listener is message-only.
+BOOL CALLBACK FindForeignWindow(HWND hWnd, LPARAM lParam) {
+    wchar_t name[64] = {0};
+    GetClassNameW(hWnd, name, 64);
+    if (lstrcmpiW(name, L"IME") == 0 || lstrcmpW(name, kProbeClass) == 0) return TRUE;
+    *reinterpret_cast<HWND*>(lParam) = hWnd;
+    return FALSE;
 }
 
 }  // namespace
+
+bool CanCreateTopLevelWindow(DWORD& dwError) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kProbeClass;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        dwError = GetLastError();
+        return false;
+    }
+    // The styles of the component's message window: caption, system menu, clipping, never shown.
+    HWND hWnd = CreateWindowExW(0, kProbeClass, L"", WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    if (!hWnd) {
+        dwError = GetLastError();
+        return false;
+    }
+    DestroyWindow(hWnd);
+    dwError = 0;
+    return true;
+}
 
 ComponentHost::~ComponentHost() { Stop(); }
 
 bool ComponentHost::Load(const std::wstring& dllPath, std::wstring& error) {
     if (GetFileAttributesW(dllPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        error = L"component not found: " + dllPath;
+        error = L"component not found: " + UserPath(dllPath);
         return false;
     }
     m_hDll.reset(LoadLibraryW(dllPath.c_str()));
     if (!m_hDll) {
-        error = L"cannot load " + dllPath + L" (" + ErrorText(GetLastError()) + L")";
+        error = L"cannot load " + UserPath(dllPath) + L": " + ErrorText(GetLastError());
         return false;
     }
     return true;
@@ -53,15 +81,16 @@ HRESULT ComponentHost::Register(bool bUnregister, std::wstring& error) {
     auto fn = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
         reinterpret_cast<void*>(GetProcAddress(m_hDll.get(), name)));
     if (!fn) {
-        error = L"the component has no " + std::wstring(name, name + strlen(name));
+        error = L"the component has no " + Wide(name);
         return E_FAIL;
     }
     HRESULT hr = fn();
-    if (FAILED(hr)) error = std::wstring(name, name + strlen(name)) + L" failed with " + Hex(hr);
+    if (FAILED(hr)) error = Wide(name) + L" failed: " + HResultText(hr);
     return hr;
 }
 
 bool ComponentHost::Create(std::wstring& error) {
+    if (!CreateListener(error)) return false;
     using GetClassObjectFn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     auto getClassObject = reinterpret_cast<GetClassObjectFn>(
         reinterpret_cast<void*>(GetProcAddress(m_hDll.get(), "DllGetClassObject")));
@@ -72,32 +101,45 @@ bool ComponentHost::Create(std::wstring& error) {
     kx::com_ptr<IClassFactory> factory;
     HRESULT hr = getClassObject(CLSID_KxUninstMgr, IID_IClassFactory, factory.put_void());
     if (FAILED(hr) || !factory) {
-        error = L"the component has no class object for KxUninstMgr (" + Hex(hr) + L")";
+        error = L"the component has no class object for KxUninstMgr: " + HResultText(hr);
         return false;
     }
     hr = factory->CreateInstance(nullptr, IID_IKxUninstMgr, m_pUninst.put_void());
     if (FAILED(hr) || !m_pUninst) {
-        error = L"cannot create KxUninstMgr (" + Hex(hr) + L")";
+        error = L"cannot create KxUninstMgr: " + HResultText(hr);
         return false;
     }
     hr = m_pUninst->QueryInterface(IID_IKxListMgr, m_pList.put_void());
     if (FAILED(hr) || !m_pList) {
-        error = L"KxUninstMgr has no IKxListMgr (" + Hex(hr) + L")";
+        error = L"KxUninstMgr has no IKxListMgr: " + HResultText(hr);
         return false;
     }
     return true;
 }
 
 LRESULT CALLBACK ComponentHost::ListenerProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<ComponentHost*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
     if (msg == WM_LISTMGR) {
-        auto* self = reinterpret_cast<ComponentHost*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-        if (self) self->m_vecPending.push_back({HIWORD(wParam), LOWORD(wParam), lParam});
+        if (!self) return 0;
+        ListNotification n = {HIWORD(wParam), LOWORD(wParam), lParam};
+        if (self->m_onNotify)
+            self->m_onNotify(n);
+        else
+            self->m_vecPending.push_back(n);
+        return 0;
+    }
+    if (msg == WM_HOST_INTERRUPT) {
+        if (self && !self->m_bInterrupted) {
+            self->m_bInterrupted = true;
+            if (self->m_onInterrupt) self->m_onInterrupt();
+        }
         return 0;
     }
     return DefWindowProcW(hWnd, msg, wParam, lParam);
 }
 
 bool ComponentHost::CreateListener(std::wstring& error) {
+    if (m_hListener) return true;
     HINSTANCE hInstance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
@@ -105,35 +147,40 @@ bool ComponentHost::CreateListener(std::wstring& error) {
     wc.hInstance = hInstance;
     wc.lpszClassName = kListenerClass;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        error = L"cannot register the listener window class (" + ErrorText(GetLastError()) + L")";
+        error = L"cannot register the listener window class: " + ErrorText(GetLastError());
         return false;
     }
     // A message-only window: never shown, reachable by posted messages.
     m_hListener = CreateWindowExW(0, kListenerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, hInstance, nullptr);
     if (!m_hListener) {
-        error = L"cannot create the listener window (" + ErrorText(GetLastError()) + L")";
+        error = L"cannot create the listener window: " + ErrorText(GetLastError());
         return false;
     }
     SetWindowLongPtrW(m_hListener, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     return true;
 }
 
+void ComponentHost::ForwardConsoleInterrupt(std::function<void()> onInterrupt) {
+    m_onInterrupt = std::move(onInterrupt);
+    g_hInterruptTarget = m_hListener;
+    SetConsoleCtrlHandler(ConsoleHandler, TRUE);
+}
+
 bool ComponentHost::Start(const std::wstring& cacheDir, std::wstring& error) {
-    if (!CreateListener(error)) return false;
     m_pList->AddListener(m_hListener, kListenMask);
     if (!cacheDir.empty()) {
         BSTR dir = SysAllocString(cacheDir.c_str());
         HRESULT hr = m_pUninst->SetCacheDir(dir);
         SysFreeString(dir);
         if (FAILED(hr)) {
-            error = L"SetCacheDir failed with " + Hex(hr);
+            error = L"SetCacheDir failed: " + HResultText(hr);
             return false;
         }
     }
     HRESULT hr = m_pUninst->Init();
     m_bStarted = true;
     if (FAILED(hr)) {
-        error = L"Init failed with " + Hex(hr);
+        error = L"Init failed: " + HResultText(hr);
         return false;
     }
     return true;
@@ -151,6 +198,17 @@ std::vector<ListNotification> ComponentHost::Pump(DWORD waitMs) {
     return out;
 }
 
+bool ComponentHost::ComponentHasWindow() const {
+    HWND hFound = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindForeignWindow, reinterpret_cast<LPARAM>(&hFound));
+    return hFound != nullptr;
+}
+
+bool ComponentHost::ListReady() const {
+    BOOL bLoaded = FALSE;
+    return m_pList && SUCCEEDED(m_pList->IsLoaded(LIST_SOFT, &bLoaded)) && bLoaded;
+}
+
 void ComponentHost::Stop() {
     if (m_pList && m_hListener) m_pList->RemoveListener(m_hListener, kListenMask);
     if (m_pUninst && m_bStarted) m_pUninst->Uninit();
@@ -158,6 +216,7 @@ void ComponentHost::Stop() {
     m_pList.reset();
     m_pUninst.reset();
     if (m_hListener) {
+        if (g_hInterruptTarget == m_hListener) g_hInterruptTarget = nullptr;
         DestroyWindow(m_hListener);
         m_hListener = nullptr;
     }

@@ -1,9 +1,12 @@
-// kxuninst's side of the component: it loads KxUninst.dll from its own folder, creates the object through the
-// DLL's class factory, listens for WM_LISTMGR with a hidden window of its thread and reads the lists through
-// IKxListMgr, as any host of the component does.
+// A host's side of the component, for any host on a thread with a message loop (the CLI, a window): it loads
+// KxUninst.dll from the host's folder, creates the object through the DLL's class factory, listens for
+// WM_LISTMGR with a hidden window of the host thread and reads and searches the lists through IKxListMgr.
+// Everything here runs on the host thread, the thread that called Create; a console Ctrl-C only posts to it.
 #pragma once
 
 #include <windows.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,16 +38,32 @@ public:
     bool Load(const std::wstring& dllPath, std::wstring& error);
     // DllRegisterServer or DllUnregisterServer of the loaded DLL.
     HRESULT Register(bool bUnregister, std::wstring& error);
-    // Creates the object and asks it for IKxListMgr.
+    // Creates the listener window and the object, and asks the object for IKxListMgr.
     bool Create(std::wstring& error);
-    // Registers the listener window for the soft, category and leftover lists, hands over the cache folder
-    // (when not empty) and calls Init.
+    // Registers the listener for the soft, category and leftover lists, hands over the cache folder (when not
+    // empty) and calls Init.
     bool Start(const std::wstring& cacheDir, std::wstring& error);
-    // Runs the thread's message loop for at most waitMs (the component's own window lives on this thread
-    // too) and returns the notifications that arrived.
-    std::vector<ListNotification> Pump(DWORD waitMs);
     // Removes the listener, calls Uninit and releases the object.
     void Stop();
+
+    // Notifications go to onNotify as they arrive (a window host); without one they are queued for Pump.
+    void SetNotificationHandler(std::function<void(const ListNotification&)> onNotify) {
+        m_onNotify = std::move(onNotify);
+    }
+    // Console Ctrl-C and Ctrl-Break stop being fatal: each is posted to the host thread, which calls
+    // onInterrupt (when given) and remembers it for Interrupted().
+    void ForwardConsoleInterrupt(std::function<void()> onInterrupt = nullptr);
+    bool Interrupted() const { return m_bInterrupted; }
+
+    // Runs the thread's message loop for at most waitMs, or until a message arrives, and returns the queued
+    // notifications. The component's own window lives on this thread too.
+    std::vector<ListNotification> Pump(DWORD waitMs);
+
+    // True when the component has a top-level window on this thread (its message window; without it the data
+    // component cannot tell it that the rules are loaded, and no list is ever built).
+    bool ComponentHasWindow() const;
+    // The soft list's ready flag (IsLoaded).
+    bool ListReady() const;
 
     bool ReadSoftList(std::vector<SoftRecord>& records, std::wstring& error);
     bool ReadCategories(std::vector<CCategoryItem>& items, std::wstring& error);
@@ -63,5 +82,12 @@ private:
     kx::com_ptr<IKxListMgr> m_pList;
     HWND m_hListener = nullptr;
     bool m_bStarted = false;
+    bool m_bInterrupted = false;
+    std::function<void(const ListNotification&)> m_onNotify;
+    std::function<void()> m_onInterrupt;
     std::vector<ListNotification> m_vecPending;
 };
+
+// Whether this thread can create a hidden top-level window, as the component's Init does; false with the
+// system's error. Under Wine without a display this fails unless the prefix selects the null graphics driver.
+bool CanCreateTopLevelWindow(DWORD& dwError);

@@ -79,8 +79,16 @@ void XLogV(LogClass nClass, const wchar_t* pszText, const wchar_t* pszFormat, va
     }
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
+// The statically linked C++ runtime keeps an emergency exception pool that nothing frees when the DLL is unloaded.
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID pReserved) {
     if (dwReason == DLL_PROCESS_ATTACH) InitializeCriticalSection(&g_cs);
-    if (dwReason == DLL_PROCESS_DETACH) DeleteCriticalSection(&g_cs);
+    if (dwReason == DLL_PROCESS_DETACH) {
+        DeleteCriticalSection(&g_cs);
+        if (!pReserved) __gnu_cxx::__freeres();
+    }
     return TRUE;
 }

@@ -1,7 +1,8 @@
 ; One NSIS package of the sample machine. The package's own facts come from ${PKG}.nsh:
 ;   NAME (display name), KEY (Uninstall subkey), VERSION, PUBLISHER, EXE (the installed program),
 ;   PER_USER (defined: installed for the current user under HKCU), SHORTCUT (defined: a Start-menu shortcut),
-;   ICON (defined: the program carries an icon that DisplayIcon names), INSTALL_DATE (optional).
+;   ICON (defined: the program carries an icon that DisplayIcon names), INSTALL_DATE (optional),
+;   LEAVES_BEHIND (defined: data, shortcuts and a Run value that the uninstaller does not remove).
 ; Built with: makensis -INPUTCHARSET UTF8 -DPKG=<name> -DBUILD=<folder with the programs> -DOUT=<installer>
 Unicode true
 Target amd64-unicode
@@ -52,6 +53,18 @@ Section "Install"
     CreateDirectory "$SMPROGRAMS\${NAME}"
     CreateShortcut "$SMPROGRAMS\${NAME}\${NAME}.lnk" "$INSTDIR\${EXE}"
   !endif
+  !ifdef LEAVES_BEHIND
+    FileOpen $0 "$INSTDIR\diary.dat" w
+    FileWrite $0 "entries=1$\r$\n"
+    FileClose $0
+    CreateDirectory "$INSTDIR\Entries"
+    FileOpen $0 "$INSTDIR\Entries\first.txt" w
+    FileWrite $0 "Dear diary$\r$\n"
+    FileClose $0
+    SetShellVarContext current
+    CreateShortcut "$DESKTOP\${NAME}.lnk" "$INSTDIR\${EXE}"
+    WriteRegStr HKCU "Software\Microsoft\Windows\CurrentVersion\Run" "${KEY}" '"$INSTDIR\${EXE}" /tray'
+  !endif
 SectionEnd
 
 Section "Uninstall"
@@ -61,8 +74,10 @@ Section "Uninstall"
     SetShellVarContext all
   !endif
   !ifdef SHORTCUT
+  !ifndef LEAVES_BEHIND
     Delete "$SMPROGRAMS\${NAME}\${NAME}.lnk"
     RMDir "$SMPROGRAMS\${NAME}"
+  !endif
   !endif
   Delete "$INSTDIR\${EXE}"
   Delete "$INSTDIR\readme.txt"

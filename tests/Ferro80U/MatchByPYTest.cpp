@@ -18,89 +18,46 @@ bool Match(const std::wstring& text, const std::wstring& input) {
     return bMatch == 1;
 }
 
-TEST(MatchByPY, FullInitialsAndMixedSpellings) {
-    for (const wchar_t* input : {L"weixin", L"wx", L"weix", L"wxin", L"wexin", L"WeiXin", L"WX", L"w", L"xin", L"x"})
-        EXPECT_TRUE(Match(L"微信", input)) << input;
-}
-
-TEST(MatchByPY, EveryReadingOfAPolyphonicCharacter) {
-    EXPECT_TRUE(Match(L"网易云音乐", L"wangyiyunyinyue"));
-    EXPECT_TRUE(Match(L"网易云音乐", L"wyyyy"));
-    EXPECT_TRUE(Match(L"网易云音乐", L"wangyiyunyinle"));
-    EXPECT_TRUE(Match(L"重装系统", L"zhongzhuang"));
-    EXPECT_TRUE(Match(L"重装系统", L"chongzhuang"));
-    EXPECT_TRUE(Match(L"重装系统", L"czxt"));
-    EXPECT_TRUE(Match(L"银行助手", L"yinhang"));
-    EXPECT_TRUE(Match(L"银行助手", L"yinxing"));
-}
-
-TEST(MatchByPY, LettersAndDigitsMatchThemselves) {
-    EXPECT_TRUE(Match(L"腾讯QQ", L"txqq"));
-    EXPECT_TRUE(Match(L"腾讯QQ", L"tengxunqq"));
-    EXPECT_TRUE(Match(L"腾讯QQ", L"qq"));
-    EXPECT_TRUE(Match(L"360安全卫士", L"360aq"));
-    EXPECT_TRUE(Match(L"360安全卫士", L"anquanweishi"));
-    EXPECT_TRUE(Match(L"WPS Office 2019", L"office2019"));
-    EXPECT_FALSE(Match(L"腾讯QQ", L"txq2"));
-    EXPECT_FALSE(Match(L"360安全卫士", L"350"));
-}
-
-TEST(MatchByPY, StartsAtAnySyllable) {
-    EXPECT_TRUE(Match(L"网易云音乐", L"yinyue"));
-    EXPECT_TRUE(Match(L"网易云音乐", L"yyy"));
-    EXPECT_TRUE(Match(L"网易云音乐", L"yue"));
-    EXPECT_TRUE(Match(L"搜狗输入法", L"srf"));
-}
-
-TEST(MatchByPY, SeparatorsAreSteppedOverAndBlanksInTheInputIgnored) {
-    EXPECT_TRUE(Match(L"QQ 音乐", L"qqyy"));
-    EXPECT_TRUE(Match(L"爱奇艺·万能播放器", L"aqywn"));
-    EXPECT_TRUE(Match(L"微信", L"wei xin"));
-    EXPECT_TRUE(Match(L"微信", std::wstring(200, L' ') + L"wx")) << "a long input of few letters";
-    EXPECT_FALSE(Match(L"微信", std::wstring(64, L'w'))) << "more than 63 letters";
-}
-
-TEST(MatchByPY, TonesIgnoredAndUmlautTypedAsV) {
-    EXPECT_TRUE(Match(L"绿色浏览器", L"lvse"));
-    EXPECT_TRUE(Match(L"女娲", L"nvwa"));
-    EXPECT_TRUE(Match(L"女娲", L"n\u00fcwa"));
-    EXPECT_FALSE(Match(L"绿色浏览器", L"lise"));
-}
-
-TEST(MatchByPY, ChineseInTheInputMatchesItself) {
-    EXPECT_TRUE(Match(L"微信", L"微x"));
-    EXPECT_FALSE(Match(L"微信", L"信w"));
-}
-
-TEST(MatchByPY, NamesLackingTheTypedSyllablesDoNotMatch) {
-    EXPECT_FALSE(Match(L"微信", L"weibo"));
-    EXPECT_FALSE(Match(L"微博", L"weixin"));
-    EXPECT_FALSE(Match(L"网易云音乐", L"qq"));
-    EXPECT_FALSE(Match(L"网易云音乐", L"wangyiyunyinyuex"));
-    EXPECT_FALSE(Match(L"Photoshop", L"ps"));
-    EXPECT_FALSE(Match(L"", L"w"));
-}
-
-TEST(MatchByPY, InputSpanningASyllableWronglyDoesNotMatch) {
-    EXPECT_FALSE(Match(L"微信", L"eixin"));  // starts inside a syllable
-    EXPECT_FALSE(Match(L"微信", L"wein"));   // n does not begin xin
-    EXPECT_FALSE(Match(L"微信", L"wix"));    // wi is not a leading part of wei
-    EXPECT_FALSE(Match(L"微信", L"weixinn"));
-    EXPECT_FALSE(Match(L"网易云音乐", L"wyyy y y"));
-    EXPECT_FALSE(Match(L"网易云音乐", L"wangiyun"));  // i begins no reading of 易
-    EXPECT_FALSE(Match(L"网易云音乐", L"wyy yuan"));
-    EXPECT_TRUE(Match(L"西安", L"xian"));  // xi + an
-}
-
-TEST(MatchByPY, CharactersOutsideTheBasicPlane) {
-    // U+20000 (an extension-B character) reads he; the pair must be decoded, not taken as two separators.
-    EXPECT_TRUE(Match(L"\U00020000\u4E2D", L"hez"));
+TEST(MatchByPY, Table) {
+    const struct {
+        const wchar_t* text;
+        std::wstring input;
+        bool match;
+    } cases[] = {
+        // Full spellings, initials, mixed, any case.
+        {L"微信", L"weixin", true}, {L"微信", L"wx", true}, {L"微信", L"weix", true}, {L"微信", L"wxin", true},
+        {L"微信", L"wexin", true}, {L"微信", L"WeiXin", true}, {L"微信", L"WX", true}, {L"微信", L"w", true},
+        {L"微信", L"xin", true}, {L"微信", L"x", true},
+        // Every reading of a polyphonic character.
+        {L"网易云音乐", L"wangyiyunyinyue", true}, {L"网易云音乐", L"wyyyy", true}, {L"网易云音乐", L"wangyiyunyinle", true},
+        {L"重装系统", L"zhongzhuang", true}, {L"重装系统", L"chongzhuang", true}, {L"重装系统", L"czxt", true},
+        {L"银行助手", L"yinhang", true}, {L"银行助手", L"yinxing", true},
+        // Letters and digits match themselves.
+        {L"腾讯QQ", L"txqq", true}, {L"腾讯QQ", L"tengxunqq", true}, {L"腾讯QQ", L"qq", true},
+        {L"360安全卫士", L"360aq", true}, {L"360安全卫士", L"anquanweishi", true}, {L"WPS Office 2019", L"office2019", true},
+        {L"腾讯QQ", L"txq2", false}, {L"360安全卫士", L"350", false},
+        // From any syllable; separators stepped over, blanks in the input ignored, at most 63 letters.
+        {L"网易云音乐", L"yinyue", true}, {L"网易云音乐", L"yyy", true}, {L"网易云音乐", L"yue", true}, {L"搜狗输入法", L"srf", true},
+        {L"QQ 音乐", L"qqyy", true}, {L"爱奇艺·万能播放器", L"aqywn", true}, {L"微信", L"wei xin", true},
+        {L"微信", std::wstring(200, L' ') + L"wx", true}, {L"微信", std::wstring(64, L'w'), false},
+        // Tones ignored, ü typed as v (or as itself).
+        {L"绿色浏览器", L"lvse", true}, {L"女娲", L"nvwa", true}, {L"女娲", L"n\u00fcwa", true}, {L"绿色浏览器", L"lise", false},
+        // Chinese in the input matches itself.
+        {L"微信", L"微x", true}, {L"微信", L"信w", false},
+        // Names lacking the syllables typed, or input spanning a syllable wrongly.
+        {L"微信", L"weibo", false}, {L"微博", L"weixin", false}, {L"网易云音乐", L"qq", false},
+        {L"网易云音乐", L"wangyiyunyinyuex", false}, {L"Photoshop", L"ps", false}, {L"", L"w", false},
+        {L"微信", L"eixin", false}, {L"微信", L"wein", false}, {L"微信", L"wix", false}, {L"微信", L"weixinn", false},
+        {L"网易云音乐", L"wyyy y y", false}, {L"网易云音乐", L"wangiyun", false}, {L"网易云音乐", L"wyy yuan", false},
+        {L"西安", L"xian", true},
+        // U+20000 (an extension-B character) reads he: the pair is decoded, not taken as two separators.
+        {L"\U00020000\u4E2D", L"hez", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Match(c.text, c.input), c.match) << c.text << " " << c.input;
 }
 
 TEST(MatchByPY, NullArgumentsAndAnEmptyInput) {
-    wchar_t text[] = L"微信";
-    wchar_t input[] = L"wx";
-    wchar_t empty[] = L"";
+    wchar_t text[] = L"微信", input[] = L"wx", empty[] = L"";
     int bMatch = 7;
     EXPECT_EQ(static_cast<long>(E_POINTER), FERRO::MatchByPY(nullptr, input, &bMatch));
     EXPECT_EQ(0, bMatch);
@@ -111,13 +68,11 @@ TEST(MatchByPY, NullArgumentsAndAnEmptyInput) {
     EXPECT_EQ(0, bMatch);
 }
 
+// The library keeps each thread's last input; a changed input must never be answered from the old one.
 TEST(MatchByPY, AlternatingInputsAndThreads) {
-    // The library keeps each thread's last input; a changed input must never be answered from the old one.
-    EXPECT_TRUE(Match(L"微信", L"wx"));
-    EXPECT_FALSE(Match(L"微信", L"wb"));
-    EXPECT_FALSE(Match(L"微信", L"c++"));
-    EXPECT_FALSE(Match(L"微信", L"c++"));
-    EXPECT_TRUE(Match(L"微信", L"wx"));
+    for (auto [input, match] : std::initializer_list<std::pair<const wchar_t*, bool>>{
+             {L"wx", true}, {L"wb", false}, {L"c++", false}, {L"c++", false}, {L"wx", true}})
+        EXPECT_EQ(Match(L"微信", input), match) << input;
     struct Job {
         const wchar_t* input;
         int matches = 0;
@@ -125,8 +80,7 @@ TEST(MatchByPY, AlternatingInputsAndThreads) {
     auto run = [](void* p) -> DWORD {
         auto* job = static_cast<Job*>(p);
         for (int i = 0; i < 2000; ++i) {
-            wchar_t text[] = L"微博 and 微信";
-            wchar_t input[8];
+            wchar_t text[] = L"微博 and 微信", input[8];
             wcscpy(input, i % 2 ? job->input : L"qq");
             int bMatch = 0;
             FERRO::MatchByPY(text, input, &bMatch);
@@ -142,14 +96,13 @@ TEST(MatchByPY, AlternatingInputsAndThreads) {
     EXPECT_EQ(1000, jobs[1].matches);
 }
 
-TEST(MatchByPY, ExportedUnderItsDecoratedName) {
+TEST(MatchByPY, BoundAtLoadTimeAndExportedUnderItsDecoratedName) {
     HMODULE hDll = GetModuleHandleW(L"Ferro80U.DLL");
-    ASSERT_NE(nullptr, hDll) << "bound at load time";
+    ASSERT_NE(nullptr, hDll);
     using MatchFn = long (*)(wchar_t*, wchar_t*, int*);
     auto pfn = reinterpret_cast<MatchFn>(reinterpret_cast<void*>(GetProcAddress(hDll, "_ZN5FERRO9MatchByPYEPwS0_Pi")));
     ASSERT_NE(nullptr, pfn);
-    wchar_t text[] = L"微信";
-    wchar_t input[] = L"wx";
+    wchar_t text[] = L"微信", input[] = L"wx";
     int bMatch = 0;
     EXPECT_EQ(0, pfn(text, input, &bMatch));
     EXPECT_EQ(1, bMatch);

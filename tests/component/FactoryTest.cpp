@@ -2,37 +2,30 @@
 #include <gtest/gtest.h>
 
 #include "KxUninstIf.h"
+#include "ScopedHandle.h"
 #include "kxtest/HostLayout.h"
 
 namespace {
 
-using PfnGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-using PfnCanUnloadNow = HRESULT(STDAPICALLTYPE*)();
-
 class Exports : public ::testing::Test {
 protected:
     void SetUp() override {
-        hDll_ = LoadLibraryW((kxtest::ExeFolder() + L"KxUninst.dll").c_str());
-        ASSERT_NE(hDll_, nullptr);
-        getClassObject_ = reinterpret_cast<PfnGetClassObject>(reinterpret_cast<void*>(GetProcAddress(hDll_, "DllGetClassObject")));
-        canUnloadNow_ = reinterpret_cast<PfnCanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(hDll_, "DllCanUnloadNow")));
-        ASSERT_NE(getClassObject_, nullptr);
-        ASSERT_NE(canUnloadNow_, nullptr);
-        ASSERT_NE(GetProcAddress(hDll_, "DllRegisterServer"), nullptr);
-        ASSERT_NE(GetProcAddress(hDll_, "DllUnregisterServer"), nullptr);
-        ASSERT_EQ(getClassObject_(CLSID_KxUninstMgr, IID_IClassFactory, reinterpret_cast<void**>(&factory_)), S_OK);
+        ASSERT_TRUE(dll_);
+        for (const char* name : {"DllRegisterServer", "DllUnregisterServer"}) ASSERT_NE(GetProcAddress(dll_.get(), name), nullptr);
+        ASSERT_TRUE(getClassObject_ && canUnloadNow_);
+        ASSERT_EQ(getClassObject_(CLSID_KxUninstMgr, IID_IClassFactory, factory_.put_void()), S_OK);
     }
     void TearDown() override {
-        if (factory_) factory_->Release();
-        if (hDll_) {
-            EXPECT_EQ(canUnloadNow_(), S_OK);
-            FreeLibrary(hDll_);
-        }
+        factory_.reset();
+        EXPECT_EQ(canUnloadNow_(), S_OK);
     }
-    HMODULE hDll_ = nullptr;
-    PfnGetClassObject getClassObject_ = nullptr;
-    PfnCanUnloadNow canUnloadNow_ = nullptr;
-    IClassFactory* factory_ = nullptr;
+    template <class Fn>
+    Fn Export(const char* name) { return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(dll_.get(), name))); }
+
+    kx::unique_hmodule dll_{LoadLibraryW((kxtest::ExeFolder() + L"KxUninst.dll").c_str())};
+    HRESULT(STDAPICALLTYPE* getClassObject_)(REFCLSID, REFIID, void**) = Export<decltype(getClassObject_)>("DllGetClassObject");
+    HRESULT(STDAPICALLTYPE* canUnloadNow_)() = Export<decltype(canUnloadNow_)>("DllCanUnloadNow");
+    kx::com_ptr<IClassFactory> factory_;
 };
 
 // An outer object that aggregates the component: it answers IUnknown itself and hands the rest to the inner.
@@ -56,39 +49,39 @@ public:
 
 }  // namespace
 
-TEST_F(Exports, GetClassObjectChecksItsArguments) {
+TEST_F(Exports, GetClassObjectAndCreateInstanceResults) {
     void* p = reinterpret_cast<void*>(1);
     EXPECT_EQ(getClassObject_(CLSID_KxUninstMgr, IID_IClassFactory, nullptr), E_POINTER);
     EXPECT_EQ(getClassObject_(CLSID_KxDataMgr, IID_IClassFactory, &p), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(p, nullptr);
-    IUnknown* pUnk = nullptr;
-    ASSERT_EQ(getClassObject_(CLSID_KxUninstMgr, IID_IUnknown, reinterpret_cast<void**>(&pUnk)), S_OK);
-    EXPECT_EQ(static_cast<void*>(pUnk), static_cast<void*>(factory_));  // one cached factory
-    pUnk->Release();
-}
+    kx::com_ptr<IUnknown> unk;
+    ASSERT_EQ(getClassObject_(CLSID_KxUninstMgr, IID_IUnknown, unk.put_void()), S_OK);
+    EXPECT_EQ(static_cast<void*>(unk.get()), static_cast<void*>(factory_.get())) << "one cached factory";
 
-TEST_F(Exports, CreateInstanceResults) {
-    EXPECT_EQ(factory_->CreateInstance(nullptr, IID_IKxUninstMgr, nullptr), E_POINTER);
     Outer outer;
-    void* p = reinterpret_cast<void*>(1);
-    EXPECT_EQ(factory_->CreateInstance(&outer, IID_IKxUninstMgr, &p), CLASS_E_NOAGGREGATION);
-    EXPECT_EQ(p, nullptr);
-    p = reinterpret_cast<void*>(1);
-    EXPECT_EQ(factory_->CreateInstance(nullptr, IID_IDispatch, &p), E_NOINTERFACE);
-    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(factory_->CreateInstance(nullptr, IID_IKxUninstMgr, nullptr), E_POINTER);
+    for (auto [pOuter, iid, hr] : {std::make_tuple(static_cast<IUnknown*>(&outer), IID_IKxUninstMgr, CLASS_E_NOAGGREGATION),
+                                   std::make_tuple(static_cast<IUnknown*>(nullptr), IID_IDispatch, E_NOINTERFACE)}) {
+        p = reinterpret_cast<void*>(1);
+        EXPECT_EQ(factory_->CreateInstance(pOuter, iid, &p), hr);
+        EXPECT_EQ(p, nullptr);
+    }
     EXPECT_EQ(outer.refs, 1u);
-
-    IKxListMgr* pList = nullptr;
-    ASSERT_EQ(factory_->CreateInstance(nullptr, IID_IKxListMgr, reinterpret_cast<void**>(&pList)), S_OK);
-    IUnknown* pUnk = nullptr;
-    ASSERT_EQ(pList->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&pUnk)), S_OK);
-    IKxUninstMgr* pMgr = nullptr;
-    ASSERT_EQ(pList->QueryInterface(IID_IKxUninstMgr, reinterpret_cast<void**>(&pMgr)), S_OK);
-    EXPECT_EQ(static_cast<void*>(pUnk), static_cast<void*>(pMgr));  // IUnknown is the IKxUninstMgr pointer
+    kx::com_ptr<IKxListMgr> list;
+    kx::com_ptr<IKxUninstMgr> mgr;
+    ASSERT_EQ(factory_->CreateInstance(nullptr, IID_IKxListMgr, list.put_void()), S_OK);
+    ASSERT_EQ(list->QueryInterface(IID_IUnknown, unk.put_void()), S_OK);
+    ASSERT_EQ(list->QueryInterface(IID_IKxUninstMgr, mgr.put_void()), S_OK);
+    EXPECT_EQ(static_cast<void*>(unk.get()), static_cast<void*>(mgr.get())) << "IUnknown is the IKxUninstMgr pointer";
+    for (const IID& iid : {IID_IDispatch, IID_IKxDataMgr}) {
+        p = reinterpret_cast<void*>(1);
+        EXPECT_EQ(mgr->QueryInterface(iid, &p), E_NOINTERFACE);
+        EXPECT_EQ(p, nullptr);
+    }
+    EXPECT_EQ(mgr->QueryInterface(IID_IUnknown, nullptr), E_POINTER);
     EXPECT_EQ(canUnloadNow_(), S_FALSE);
-    pMgr->Release();
-    pUnk->Release();
-    EXPECT_EQ(pList->Release(), 0u);
+    mgr.reset(), unk.reset();
+    EXPECT_EQ(list.detach()->Release(), 0u);
 }
 
 TEST_F(Exports, AnAggregatedObjectDelegatesToItsOuter) {
@@ -96,40 +89,32 @@ TEST_F(Exports, AnAggregatedObjectDelegatesToItsOuter) {
     IUnknown* pInner = nullptr;
     ASSERT_EQ(factory_->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&pInner)), S_OK);
     outer.inner = pInner;
-    EXPECT_EQ(outer.refs, 1u);  // the inner unknown holds no reference on the outer
-
-    IKxListMgr* pList = nullptr;
-    ASSERT_EQ(pInner->QueryInterface(IID_IKxListMgr, reinterpret_cast<void**>(&pList)), S_OK);
-    EXPECT_EQ(outer.refs, 2u);  // interfaces count on the outer object
-    IUnknown* pIdentity = nullptr;
-    ASSERT_EQ(pList->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&pIdentity)), S_OK);
-    EXPECT_EQ(pIdentity, static_cast<IUnknown*>(&outer));
-    EXPECT_EQ(outer.refs, 3u);
-    IKxUninstMgr* pMgr = nullptr;
-    const int before = outer.delegated;
-    ASSERT_EQ(pList->QueryInterface(IID_IKxUninstMgr, reinterpret_cast<void**>(&pMgr)), S_OK);
-    EXPECT_EQ(outer.delegated, before + 1);
-    EXPECT_EQ(pMgr->SetCacheDir(nullptr), S_OK);
-    pMgr->Release();
-    pIdentity->Release();
-    pList->Release();
+    EXPECT_EQ(outer.refs, 1u) << "the inner unknown holds no reference on the outer";
+    {
+        kx::com_ptr<IKxListMgr> list;
+        kx::com_ptr<IUnknown> identity;
+        kx::com_ptr<IKxUninstMgr> mgr;
+        ASSERT_EQ(pInner->QueryInterface(IID_IKxListMgr, list.put_void()), S_OK);
+        EXPECT_EQ(outer.refs, 2u) << "interfaces count on the outer object";
+        ASSERT_EQ(list->QueryInterface(IID_IUnknown, identity.put_void()), S_OK);
+        EXPECT_EQ(identity.get(), static_cast<IUnknown*>(&outer));
+        ASSERT_EQ(list->QueryInterface(IID_IKxUninstMgr, mgr.put_void()), S_OK);
+        EXPECT_EQ(outer.delegated, 1);
+        EXPECT_EQ(mgr->SetCacheDir(nullptr), S_OK);
+    }
     EXPECT_EQ(outer.refs, 1u);
     EXPECT_EQ(canUnloadNow_(), S_FALSE);
     EXPECT_EQ(pInner->Release(), 0u);
 }
 
 TEST_F(Exports, LockServerAndOutstandingFactoryReferencesKeepTheModule) {
-    EXPECT_EQ(canUnloadNow_(), S_FALSE);  // the fixture holds the factory
-    factory_->Release();
-    factory_ = nullptr;
+    EXPECT_EQ(canUnloadNow_(), S_FALSE) << "the fixture holds the factory";
+    factory_.reset();
     EXPECT_EQ(canUnloadNow_(), S_OK);
-    IClassFactory* pFactory = nullptr;
-    ASSERT_EQ(getClassObject_(CLSID_KxUninstMgr, IID_IClassFactory, reinterpret_cast<void**>(&pFactory)), S_OK);
-    EXPECT_EQ(pFactory->LockServer(TRUE), S_OK);
-    pFactory->Release();
-    EXPECT_EQ(canUnloadNow_(), S_FALSE);
-    ASSERT_EQ(getClassObject_(CLSID_KxUninstMgr, IID_IClassFactory, reinterpret_cast<void**>(&pFactory)), S_OK);
-    EXPECT_EQ(pFactory->LockServer(FALSE), S_OK);
-    pFactory->Release();
-    EXPECT_EQ(canUnloadNow_(), S_OK);
+    for (BOOL bLock : {TRUE, FALSE}) {
+        ASSERT_EQ(getClassObject_(CLSID_KxUninstMgr, IID_IClassFactory, factory_.put_void()), S_OK);
+        EXPECT_EQ(factory_->LockServer(bLock), S_OK);
+        factory_.reset();
+        EXPECT_EQ(canUnloadNow_(), bLock ? S_FALSE : S_OK);
+    }
 }

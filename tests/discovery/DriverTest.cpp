@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "KxUninstAPI.h"
+#include "ScopedHandle.h"
 #include "kxtest/HostLayout.h"
+#include "kxtest/Log.h"
 #include "kxtest/RegistryOverride.h"
 #include "kxtest/TempDir.h"
 
@@ -12,17 +14,11 @@ namespace {
 const std::wstring kUninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const std::wstring kWowUninstall = L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-void WriteUtf16(const std::wstring& path, const std::wstring& text) {
-    std::string bytes = "\xFF\xFE";
-    bytes.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-    kxtest::WriteFileBytes(path, bytes);
-}
-
 // A software-centre program folder with its qz.ini.
 void QzProgram(const std::wstring& folder, int initialized, const wchar_t* name) {
     std::wstring ini = L"[Soft]\r\nInitialized=" + std::to_wstring(initialized) + L"\r\n";
     if (name) ini += std::wstring(L"Name=") + name + L"\r\n";
-    WriteUtf16(folder + L"\\qz.ini", ini);
+    kxtest::WriteUtf16File(folder + L"\\qz.ini", ini);
     kxtest::WriteFileBytes(folder + L"\\bin\\player.exe", std::string(50, 'p'));
 }
 
@@ -32,7 +28,7 @@ protected:
         DeleteFileW(GetSoftIniPath().c_str());
         kxtest::SetDiagConfig(L"Dump", nullptr, 0);
     }
-    void SoftIni(const std::wstring& lines) { WriteUtf16(GetSoftIniPath(), L"[Vinst]\r\n" + lines); }
+    void SoftIni(const std::wstring& lines) { kxtest::WriteUtf16File(GetSoftIniPath(), L"[Vinst]\r\n" + lines); }
     kxtest::RegistryOverride m_reg;
     kxtest::TempDir m_temp;
 };
@@ -47,11 +43,9 @@ TEST_F(DriverTest, SoftwareCentreRecords) {
     UNINST_API::EnumQZUnintallList(GetSoftIniPath(), map, nullptr);
     ASSERT_EQ(map.size(), 2u);
     const UnItemInside& r = *map.at(L"QZ Player");
-    EXPECT_EQ(r.Virtual, 1);
-    EXPECT_EQ(r.GUID, L"player");
-    EXPECT_EQ(r.UninstallKey, L"player");
-    EXPECT_EQ(r.InstallLocation, m_temp / L"Player");
-    EXPECT_EQ(r.DisplayIcon, m_temp / L"Player\\AppData\\qz\\appicon.ico");
+    EXPECT_EQ(std::make_tuple(r.Virtual, r.GUID, r.UninstallKey, r.InstallLocation, r.DisplayIcon),
+              std::make_tuple(1, std::wstring(L"player"), std::wstring(L"player"), m_temp / L"Player",
+                              m_temp / L"Player\\AppData\\qz\\appicon.ico"));
     EXPECT_GE(r.Size, 50u);  // qz.ini and the program
     EXPECT_EQ(r.Use, 3u);
     EXPECT_EQ(r.InstallDate.size(), 10u);
@@ -101,7 +95,7 @@ TEST_F(DriverTest, StepsInOrderOfPrecedence) {
     SoftIni(L"player=" + (m_temp / L"Player") + L"\r\nother=" + (m_temp / L"Other") + L"\r\n");
     kxtest::SetDiagConfig(L"Dump", L"Inside", 1);
 
-    size_t before = kxtest::ComponentLogLineCount();
+    kxtest::LogMark log;
     InsideMap map;
     CreateUnItemInside(map, nullptr);
     EXPECT_EQ(map.at(L"Same")->KeyPath, L"HKEY_LOCAL_MACHINE\\" + kUninstall + L"A");
@@ -117,21 +111,16 @@ TEST_F(DriverTest, StepsInOrderOfPrecedence) {
     EXPECT_TRUE(UNINST_API::KeyHasDisplayName(w.KeyPath.c_str()));
 #endif
 
-    auto steps = kxtest::LogLinesContaining(L"CKxUninstMgr::CreateUnItemInside", before);
-    ASSERT_EQ(steps.size(), 6u);
-    const wchar_t* texts[] = {L"step.1 分析HKEY_LOCAL_MACHINE", L"step.2 分析HKEY_CURRENT_USER", L"step.3 分析SID_SYSTEM",
-                              L"step.4 分析SID_CURRENT", L"step.5 分析QZ", L""};
-    for (int i = 0; i < 5; ++i) EXPECT_NE(steps[i].find(texts[i]), std::wstring::npos) << steps[i];
-    EXPECT_NE(steps[5].find(L"step.6 分析出可卸载软件[" + std::to_wstring(map.size()) + L"]个"), std::wstring::npos);
+    EXPECT_EQ(log.Messages(L"CKxUninstMgr::CreateUnItemInside"),
+              (std::vector<std::wstring>{L"step.1 分析HKEY_LOCAL_MACHINE", L"step.2 分析HKEY_CURRENT_USER", L"step.3 分析SID_SYSTEM",
+                                         L"step.4 分析SID_CURRENT", L"step.5 分析QZ",
+                                         L"step.6 分析出可卸载软件[" + std::to_wstring(map.size()) + L"]个"}));
 
     // The dump: one file, the map in name order, numbered from 1.
-    WIN32_FIND_DATAW fd;
-    HANDLE hFind = FindFirstFileW((kxtest::LogFolder() + L"D_Inside_*.txt").c_str(), &fd);
-    ASSERT_NE(hFind, INVALID_HANDLE_VALUE);
-    FindClose(hFind);
-    std::wstring dumpPath = kxtest::LogFolder() + fd.cFileName;
-    std::string bytes = kxtest::ReadFileBytes(dumpPath);
-    DeleteFileW(dumpPath.c_str());
+    auto dumps = kxtest::DumpFiles(L"D_Inside_");
+    ASSERT_EQ(dumps.size(), 1u);
+    std::string bytes = kxtest::ReadFileBytes(dumps[0]);
+    kxtest::RemoveDumps(L"D_Inside_");
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
     std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data() + 2), (bytes.size() - 2) / 2);
@@ -150,19 +139,14 @@ TEST_F(DriverTest, AfterShutdownOnlyTheSoftwareCentreIsRead) {
     kxtest::SetString(HKEY_CURRENT_USER, kUninstall + L"B", L"DisplayName", L"B");
     QzProgram(m_temp / L"Player", 1, L"QZ Player");
     SoftIni(L"player=" + (m_temp / L"Player") + L"\r\n");
-    HANDLE hStop = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-    size_t before = kxtest::ComponentLogLineCount();
+    kx::unique_handle stop(CreateEventW(nullptr, TRUE, TRUE, nullptr));
+    kxtest::LogMark log;
     InsideMap map;
-    CreateUnItemInside(map, hStop);
-    CloseHandle(hStop);
+    CreateUnItemInside(map, stop.get());
     ASSERT_EQ(map.size(), 1u);
     EXPECT_EQ(map.count(L"QZ Player"), 1u);
-    EXPECT_EQ(kxtest::LogLinesContaining(L"CKxUninstMgr::CreateUnItemInside", before).size(), 6u);
-    // No dump unless switched on.
-    WIN32_FIND_DATAW fd;
-    HANDLE hFind = FindFirstFileW((kxtest::LogFolder() + L"D_Inside_*.txt").c_str(), &fd);
-    EXPECT_EQ(hFind, INVALID_HANDLE_VALUE);
-    if (hFind != INVALID_HANDLE_VALUE) FindClose(hFind);
+    EXPECT_EQ(log.Messages(L"CKxUninstMgr::CreateUnItemInside").size(), 6u);
+    EXPECT_TRUE(kxtest::DumpFiles(L"D_Inside_").empty()) << "no dump unless switched on";
 }
 
 #ifdef _WIN64

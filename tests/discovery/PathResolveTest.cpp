@@ -7,140 +7,66 @@
 
 #include "KxUninstAPI.h"
 #include "kxtest/HostLayout.h"
+#include "kxtest/Log.h"
 #include "kxtest/TempDir.h"
 
 namespace {
 
-struct Parsed {
-    std::wstring folder, file, argument;
-};
-
-Parsed Parse(const std::wstring& text) {
-    Parsed p{L"junk", L"junk", L"junk"};
-    ParseCommandLine(text, p.folder, p.file, p.argument);
-    return p;
-}
-
-class ParseCommandLineTest : public testing::Test {
-protected:
-    void SetUp() override {
-        m_app = m_temp / L"Program Files\\App";
-        kxtest::WriteFileBytes(m_app + L"\\uninst.exe", "MZ");
-        kxtest::WriteFileBytes(m_app + L"\\app.exe", "MZ");
-    }
-    kxtest::TempDir m_temp;
-    std::wstring m_app;
-};
-
-TEST_F(ParseCommandLineTest, SplitsTheExampleTable) {
-    const std::wstring folder = m_app + L"\\";
-    struct Case {
+// Folder, file and argument of a command line or an icon string, over a folder that exists.
+TEST(ParseCommandLine, SplitsClimbsAndExpands) {
+    kxtest::TempDir temp;
+    const std::wstring app = temp / L"Program Files\\App", folder = app + L"\\";
+    kxtest::WriteFileBytes(app + L"\\uninst.exe", "MZ");
+    kxtest::WriteFileBytes(app + L"\\app.exe", "MZ");
+    ASSERT_EQ(_wputenv_s(L"KXTEST_APPROOT", temp.Path().c_str()), 0);
+    const struct {
         std::wstring text, folder, file, argument;
     } cases[] = {
-        {m_app + L"\\uninst.exe /S", folder, L"uninst.exe", L"/S"},
-        {L"\"" + m_app + L"\\uninst.exe\" /S /x", folder, L"uninst.exe", L"/S"},
-        {m_app + L"\\app.exe,1", folder, L"app.exe", L"1"},
-        {L"\"" + m_app + L"\\app.exe\",0", folder, L"app.exe", L"0"},
+        {app + L"\\uninst.exe /S", folder, L"uninst.exe", L"/S"},
+        {L"\"" + app + L"\\uninst.exe\" /S /x", folder, L"uninst.exe", L"/S"},
+        {app + L"\\app.exe,1", folder, L"app.exe", L"1"},
+        {L"\"" + app + L"\\app.exe\",0", folder, L"app.exe", L"0"},
         {L"uninst.exe /S", L"", L"uninst.exe", L"/S"},
-        {L"  \t" + m_app + L"\\uninst.exe  \r\n", folder, L"uninst.exe", L""},
+        {L"  \t" + app + L"\\uninst.exe  \r\n", folder, L"uninst.exe", L""},
+        // No existing candidate: the first token, and the next.
+        {app + L"\\nothere.exe one,two three", folder, L"nothere.exe", L"one"},
+        // A missing folder: up to the deepest existing one, the first missing component as the file, the rest dropped.
+        {temp / L"Missing\\app.exe /S", temp.Path() + L"\\", L"Missing", L""},
+        {L"Q:\\Missing\\app.exe", L"", L"Q:", L""},
+        // The first variable before a path separator is expanded; an unset one is left.
+        {L"%KXTEST_APPROOT%\\Program Files\\App\\uninst.exe /S", folder, L"uninst.exe", L"/S"},
+        {L"%KXTEST_UNSET%\\un.exe", L"", L"%KXTEST_UNSET%", L""},
     };
-    for (const Case& c : cases) {
-        Parsed p = Parse(c.text);
-        EXPECT_EQ(p.folder, c.folder) << c.text;
-        EXPECT_EQ(p.file, c.file) << c.text;
-        EXPECT_EQ(p.argument, c.argument) << c.text;
+    for (const auto& c : cases) {
+        std::wstring f = L"junk", file = L"junk", argument = L"junk";
+        ParseCommandLine(c.text, f, file, argument);
+        EXPECT_EQ(std::make_tuple(f, file, argument), std::make_tuple(c.folder, c.file, c.argument)) << c.text;
     }
-}
-
-TEST_F(ParseCommandLineTest, ClimbsToTheDeepestExistingDirectory) {
-    Parsed p = Parse(m_temp / L"Missing\\app.exe /S");
-    EXPECT_EQ(p.folder, m_temp.Path() + L"\\");
-    EXPECT_EQ(p.file, L"Missing");
-    p = Parse(L"Q:\\Missing\\app.exe");
-    EXPECT_EQ(p.folder, L"");
-    EXPECT_EQ(p.file, L"Q:");
-}
-
-TEST_F(ParseCommandLineTest, WithoutACandidateTakesTheFirstTokenAndTheNext) {
-    Parsed p = Parse(m_app + L"\\nothere.exe one,two three");
-    EXPECT_EQ(p.file, L"nothere.exe");
-    EXPECT_EQ(p.argument, L"one");
-}
-
-TEST_F(ParseCommandLineTest, ExpandsTheFirstVariableBeforeAPathSeparator) {
-    ASSERT_EQ(_wputenv_s(L"KXTEST_APPROOT", m_temp.Path().c_str()), 0);
-    Parsed p = Parse(L"%KXTEST_APPROOT%\\Program Files\\App\\uninst.exe /S");
-    EXPECT_EQ(p.folder, m_app + L"\\");
-    EXPECT_EQ(p.file, L"uninst.exe");
-    p = Parse(L"%KXTEST_UNSET%\\un.exe");
-    EXPECT_EQ(p.folder, L"");
-    EXPECT_EQ(p.file, L"%KXTEST_UNSET%");
-
-    std::wstring s = L"%KXTEST_APPROOT%\\a;%KXTEST_APPROOT%\\b";
-    ExpandFirstEnvVar(s);
-    EXPECT_EQ(s, m_temp.Path() + L"\\a;" + m_temp.Path() + L"\\b");
-    s = L"x%KXTEST_APPROOT%";  // no separator after it: left alone
-    ExpandFirstEnvVar(s);
-    EXPECT_EQ(s, L"x%KXTEST_APPROOT%");
-    s = L"50% off";
-    ExpandFirstEnvVar(s);
-    EXPECT_EQ(s, L"50% off");
-}
-
-TEST_F(ParseCommandLineTest, LogsEachCompletedPath) {
-    size_t before = kxtest::ComponentLogLineCount();
-    Parse(m_app + L"\\uninst.exe /S");
-    auto lines = kxtest::LogLinesContaining(L"UNINST_API::CompleteFilePath", before);
+    for (auto [in, out] : std::initializer_list<std::pair<std::wstring, std::wstring>>{
+             {L"%KXTEST_APPROOT%\\a;%KXTEST_APPROOT%\\b", temp.Path() + L"\\a;" + temp.Path() + L"\\b"},
+             {L"x%KXTEST_APPROOT%", L"x%KXTEST_APPROOT%"},  // no separator after it: left alone
+             {L"50% off", L"50% off"}}) {
+        ExpandFirstEnvVar(in);
+        EXPECT_EQ(in, out);
+    }
+    // Each completed path is logged.
+    kxtest::LogMark log;
+    std::wstring f, file, argument;
+    ParseCommandLine(app + L"\\uninst.exe /S", f, file, argument);
+    auto lines = log.Lines(L"UNINST_API::CompleteFilePath");
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find(L"转换后路径[" + m_app + L"\\]"), std::wstring::npos) << lines[0];
-    EXPECT_NE(lines[1].find(L"转换后路径[uninst.exe]"), std::wstring::npos) << lines[1];
+    EXPECT_TRUE(kxtest::EndsWith(lines[0], L"转换后路径[" + folder + L"]")) << lines[0];
+    EXPECT_TRUE(kxtest::EndsWith(lines[1], L"转换后路径[uninst.exe]")) << lines[1];
 }
 
-TEST(PathHelpers, CompleteFilePathGivesTheLongForm) {
+// The long form of a path; inside a memo the answers read as the platform's, once per path for its lifetime.
+TEST(PathHelpers, CompleteFilePathAndItsMemo) {
     kxtest::TempDir temp;
-    std::wstring longName = temp / L"A Rather Long Folder Name";
-    kxtest::MakeDirs(longName);
-    wchar_t szShort[MAX_PATH] = {};
-    ASSERT_GT(GetShortPathNameW(longName.c_str(), szShort, MAX_PATH), 0u);
-    std::wstring path = szShort;
-    UNINST_API::CompleteFilePath(path);
-    wchar_t szLong[MAX_PATH] = {};
-    GetLongPathNameW(longName.c_str(), szLong, MAX_PATH);
-    EXPECT_EQ(path, szLong);
-    path = L"relative-name.exe";
-    UNINST_API::CompleteFilePath(path);
-    EXPECT_EQ(path, L"relative-name.exe");
-}
-
-TEST(PathHelpers, ALongPathMemoAnswersOncePerPathForItsLifetime) {
-    kxtest::TempDir temp;
-    std::wstring longName = temp / L"Another Long Folder Name";
-    kxtest::MakeDirs(longName);
-    wchar_t szShort[MAX_PATH] = {}, szLong[MAX_PATH] = {};
-    ASSERT_GT(GetShortPathNameW(longName.c_str(), szShort, MAX_PATH), 0u);
-    GetLongPathNameW(longName.c_str(), szLong, MAX_PATH);
-    {
-        UNINST_API::CLongPathMemo memo;
-        std::wstring path = szShort;
-        UNINST_API::CompleteFilePath(path);
-        EXPECT_EQ(path, szLong);
-        ASSERT_TRUE(RemoveDirectoryW(longName.c_str()));
-        path = szShort;
-        UNINST_API::CompleteFilePath(path);
-        EXPECT_EQ(path, szLong);
-    }
-    std::wstring path = szShort;
-    UNINST_API::CompleteFilePath(path);
-    EXPECT_EQ(path, szShort);
-}
-
-// Inside a memo the answers read as the platform's.
-TEST(PathHelpers, AMemoAnswersAsTheLongPathLookup) {
-    kxtest::TempDir temp;
-    std::wstring folder = temp / L"Some Long Folder\\Inner Folder Name";
+    const std::wstring folder = temp / L"Some Long Folder\\Inner Folder Name";
     kxtest::WriteFileBytes(folder + L"\\A Long File Name.txt", "x");
-    wchar_t szShort[MAX_PATH] = {};
+    wchar_t szShort[MAX_PATH] = {}, szLong[MAX_PATH] = {};
     ASSERT_GT(GetShortPathNameW((folder + L"\\A Long File Name.txt").c_str(), szShort, MAX_PATH), 0u);
+    GetLongPathNameW(szShort, szLong, MAX_PATH);
     std::wstring lower = folder;
     for (wchar_t& c : lower) c = towlower(c);
     const std::wstring paths[] = {folder, folder + L"\\", szShort, lower + L"\\a long file name.txt",
@@ -153,64 +79,55 @@ TEST(PathHelpers, AMemoAnswersAsTheLongPathLookup) {
         UNINST_API::CLongPathMemo memo;
         UNINST_API::CompleteFilePath(memoised);
         EXPECT_EQ(memoised, direct) << p;
-        memoised = p;
-        UNINST_API::CompleteFilePath(memoised);
-        EXPECT_EQ(memoised, direct) << p;
     }
+    std::wstring path = szShort;
+    UNINST_API::CompleteFilePath(path);
+    EXPECT_EQ(path, szLong);
+    {
+        UNINST_API::CLongPathMemo memo;
+        UNINST_API::CompleteFilePath(path = szShort);
+        ASSERT_TRUE(DeleteFileW(szLong));
+        UNINST_API::CompleteFilePath(path = szShort);
+        EXPECT_EQ(path, szLong) << "answered from the memo";
+    }
+    UNINST_API::CompleteFilePath(path = szShort);
+    EXPECT_EQ(path, szShort) << "outside a memo the file is gone";
 }
 
-TEST(PathHelpers, NormalizeFolderAndStripBraces) {
-    for (std::wstring s : {L"C:\\App", L"\"C:\\App\"", L"C:\\App\\"}) {
+TEST(PathHelpers, FoldersBracesComponentsGuidsAndSystemFiles) {
+    for (auto [in, out] : std::initializer_list<std::pair<const wchar_t*, const wchar_t*>>{
+             {L"C:\\App", L"C:\\App\\"}, {L"\"C:\\App\"", L"C:\\App\\"}, {L"C:\\App\\", L"C:\\App\\"}, {L"", L""}, {L"\"", L""}}) {
+        std::wstring s = in;
         NormalizeFolder(s);
-        EXPECT_EQ(s, L"C:\\App\\");
+        EXPECT_EQ(s, out) << in;
     }
-    std::wstring s;
-    NormalizeFolder(s);
-    EXPECT_EQ(s, L"");
-    s = L"\"";
-    NormalizeFolder(s);
-    EXPECT_EQ(s, L"");
-    s = L"{ABC}";
-    StripBraces(s);
-    EXPECT_EQ(s, L"ABC");
-    s = L"ABC}";
-    StripBraces(s);
-    EXPECT_EQ(s, L"ABC");
-}
-
-TEST(PathHelpers, ComponentsAndKeyNames) {
+    for (std::wstring s : {L"{ABC}", L"ABC}"}) {
+        StripBraces(s);
+        EXPECT_EQ(s, L"ABC");
+    }
     EXPECT_EQ(LastPathComponent(L"C:\\Data\\Soft\\"), L"Soft");
     EXPECT_EQ(LastPathComponent(L"C:\\Data\\Soft"), L"Soft");
     EXPECT_EQ(LastPathComponent(L"Soft"), L"Soft");
     EXPECT_EQ(KeyNameOf(L"HKEY_LOCAL_MACHINE\\Software\\X\\{AB}"), L"{AB}");
-    EXPECT_EQ(KeyNameOf(static_cast<const wchar_t*>(nullptr)), L"");
+    EXPECT_EQ(KeyNameOf(L"HKEY_CURRENT_USER\\Uninstall\\"), L"");
     EXPECT_EQ(KeyNameOf(L"NoBackslash"), L"");
-}
-
-TEST(PathHelpers, GuidShape) {
-    EXPECT_TRUE(IsGuidShaped(L"12345678-90AB-CDEF-1234-567890ABCDEF"));
-    EXPECT_TRUE(IsGuidShaped(L"{12345678-90ab-cdef-1234-567890abcdef}"));
-    EXPECT_TRUE(IsGuidShaped(L"Prefix_{ZZZZZZZZ-90AB-CDEF-1234-567890ABCDEF}.KB1"));
-    EXPECT_FALSE(IsGuidShaped(L"87654321BA09FEDC2143658709BADCFE"));
-    EXPECT_FALSE(IsGuidShaped(L"12345678-90AB-CDEF-1234-567890ABCDE"));
-    EXPECT_FALSE(IsGuidShaped(L"12345678-90AB-CDEF-1234_567890ABCDEF"));
-    EXPECT_FALSE(IsGuidShaped(L"12345678-90AB-CDEF-1234-567890ABCDE\u00e9"));
-}
-
-TEST(PathHelpers, FindInSystemFolders) {
-    wchar_t szSystem[MAX_PATH] = {};
+    EXPECT_EQ(KeyNameOf(static_cast<const wchar_t*>(nullptr)), L"");
+    for (auto [text, shaped] : std::initializer_list<std::pair<const wchar_t*, bool>>{
+             {L"12345678-90AB-CDEF-1234-567890ABCDEF", true}, {L"{12345678-90ab-cdef-1234-567890abcdef}", true},
+             {L"Prefix_{ZZZZZZZZ-90AB-CDEF-1234-567890ABCDEF}.KB1", true}, {L"87654321BA09FEDC2143658709BADCFE", false},
+             {L"12345678-90AB-CDEF-1234-567890ABCDE", false}, {L"12345678-90AB-CDEF-1234_567890ABCDEF", false},
+             {L"12345678-90AB-CDEF-1234-567890ABCDE\u00e9", false}})
+        EXPECT_EQ(IsGuidShaped(text), shaped) << text;
+    wchar_t szSystem[MAX_PATH] = {}, szWindows[MAX_PATH] = {};
     GetSystemDirectoryW(szSystem, MAX_PATH);
-    wchar_t szWindows[MAX_PATH] = {};
     GetWindowsDirectoryW(szWindows, MAX_PATH);
-    std::wstring file = L"shell32.dll";
-    EXPECT_TRUE(FindInSystemFolders(file));
-    EXPECT_EQ(file, std::wstring(szSystem) + L"\\shell32.dll");
-    file = L"win.ini";
-    EXPECT_TRUE(FindInSystemFolders(file));
-    EXPECT_EQ(file, std::wstring(szWindows) + L"\\win.ini");
-    file = L"kxtest-no-such-file.dll";
-    EXPECT_FALSE(FindInSystemFolders(file));
-    EXPECT_EQ(file, L"kxtest-no-such-file.dll");
+    for (auto [name, found] : std::initializer_list<std::pair<const wchar_t*, std::wstring>>{
+             {L"shell32.dll", std::wstring(szSystem) + L"\\shell32.dll"}, {L"win.ini", std::wstring(szWindows) + L"\\win.ini"},
+             {L"kxtest-no-such-file.dll", L""}}) {
+        std::wstring file = name;
+        EXPECT_EQ(FindInSystemFolders(file), !found.empty());
+        EXPECT_EQ(file, found.empty() ? name : found);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "KxUninstAPI.h"
+#include "ScopedHandle.h"
 #include "kxtest/HostLayout.h"
 #include "kxtest/TempDir.h"
 
@@ -19,16 +20,13 @@ const wchar_t kMsiName[] = L"KxTest MSI App";
 const wchar_t kMsiCode[] = L"{6B0E1C2A-4D3F-4A51-9C7E-0F1A2B3C4D5E}";
 const std::wstring kUninstall = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-DWORD RunToEnd(const std::wstring& commandLine) {
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
+DWORD RunToEnd(std::wstring cmd) {
+    STARTUPINFOW si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
-    std::wstring cmd = commandLine;
     if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 0xFFFFFFFF;
+    kx::unique_handle process(pi.hProcess), thread(pi.hThread);
     DWORD code = 0xFFFFFFFE;
-    if (WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0) GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    if (WaitForSingleObject(process.get(), 120000) == WAIT_OBJECT_0) GetExitCodeProcess(process.get(), &code);
     return code;
 }
 
@@ -76,15 +74,11 @@ TEST_F(RealInstallTest, NsisAndMsiInstallsAreDiscoveredAndGoneAfterUninstall) {
     // NSIS: no InstallLocation in its key, so the folder comes from the quoted uninstall command.
     const UnItemInside& nsis = *map.at(kNsisName);
     const std::wstring folder = NsisFolder() + L"\\";
-    EXPECT_EQ(nsis.KeyPath, L"HKEY_LOCAL_MACHINE\\" + kUninstall + kNsisKey);
-    EXPECT_EQ(nsis.UninstallKey, kNsisKey);
-    EXPECT_EQ(nsis.UninstallString, L"\"" + folder + L"uninst.exe\"");
-    EXPECT_EQ(nsis.InstallLocation, folder);
-    EXPECT_EQ(nsis.DisplayIcon, folder + L"app.exe, 0");
-    EXPECT_EQ(nsis.Size, 1234u * 1024u);
-    EXPECT_EQ(nsis.InstallDate, L"2025-01-15");
-    EXPECT_EQ(nsis.Use, 3u);
-    EXPECT_EQ(nsis.Virtual, 0);
+    EXPECT_EQ(std::make_tuple(nsis.KeyPath, nsis.UninstallKey, nsis.UninstallString, nsis.InstallLocation, nsis.DisplayIcon),
+              std::make_tuple(L"HKEY_LOCAL_MACHINE\\" + kUninstall + kNsisKey, std::wstring(kNsisKey),
+                              L"\"" + folder + L"uninst.exe\"", folder, folder + L"app.exe, 0"));
+    EXPECT_EQ(std::make_tuple(nsis.Size, nsis.InstallDate, nsis.Use, nsis.Virtual),
+              std::make_tuple(1234ull * 1024, std::wstring(L"2025-01-15"), 3u, 0));
     EXPECT_EQ(UNINST_API::GetUninstallCommand(nsis.KeyPath.c_str()), nsis.UninstallString);
     EXPECT_FALSE(UNINST_API::IsSoftwareGone(nsis.UninstallKey, nsis.UninstallString));
 
@@ -92,12 +86,10 @@ TEST_F(RealInstallTest, NsisAndMsiInstallsAreDiscoveredAndGoneAfterUninstall) {
     const UnItemInside& msi = *map.at(kMsiName);
     wchar_t szSystem[MAX_PATH] = {};
     GetSystemDirectoryW(szSystem, MAX_PATH);
-    EXPECT_EQ(msi.KeyPath, L"HKEY_LOCAL_MACHINE\\" + kUninstall + kMsiCode);
-    EXPECT_EQ(msi.UninstallKey, kMsiCode);
-    EXPECT_EQ(msi.UninstallString, std::wstring(L"MsiExec.exe /I") + kMsiCode);
-    EXPECT_EQ(msi.InstallDate, Today());
-    EXPECT_EQ(msi.DisplayIcon, std::wstring(szSystem) + L"\\MsiExec.exe, 0");
-    EXPECT_EQ(msi.InstallLocation, L"");
+    EXPECT_EQ(std::make_tuple(msi.KeyPath, msi.UninstallKey, msi.UninstallString, msi.InstallDate, msi.DisplayIcon, msi.InstallLocation),
+              std::make_tuple(L"HKEY_LOCAL_MACHINE\\" + kUninstall + kMsiCode, std::wstring(kMsiCode),
+                              std::wstring(L"MsiExec.exe /I") + kMsiCode, Today(), std::wstring(szSystem) + L"\\MsiExec.exe, 0",
+                              std::wstring()));
     EXPECT_EQ(UNINST_API::GetUninstallCommand(msi.KeyPath.c_str()), msi.UninstallString);
     EXPECT_FALSE(UNINST_API::IsSoftwareGone(msi.UninstallKey, msi.UninstallString));
 
@@ -108,10 +100,10 @@ TEST_F(RealInstallTest, NsisAndMsiInstallsAreDiscoveredAndGoneAfterUninstall) {
     UNINST_API::EnumRegInside(HKEY_LOCAL_MACHINE, products, products_only, nullptr);
     ASSERT_EQ(products_only.count(kMsiName), 1u);
     const UnItemInside& product = *products_only.at(kMsiName);
-    EXPECT_EQ(product.UninstallKey, PackProductCode(kMsiCode));
-    EXPECT_EQ(product.UninstallKey, L"A2C1E0B6F3D415A4C9E7F0A1B2C3D4E5");
-    EXPECT_EQ(product.KeyPath, L"HKEY_LOCAL_MACHINE\\" + products + product.UninstallKey + L"\\InstallProperties");
-    EXPECT_EQ(product.UninstallString, msi.UninstallString);
+    EXPECT_EQ(std::make_tuple(product.UninstallKey, product.KeyPath, product.UninstallString),
+              std::make_tuple(PackProductCode(kMsiCode), L"HKEY_LOCAL_MACHINE\\" + products + PackProductCode(kMsiCode) +
+                              L"\\InstallProperties", msi.UninstallString));
+    EXPECT_EQ(PackProductCode(kMsiCode), L"A2C1E0B6F3D415A4C9E7F0A1B2C3D4E5");
 
     const std::wstring nsisCommand = nsis.UninstallString;
     const std::wstring msiCommand = msi.UninstallString;

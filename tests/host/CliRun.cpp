@@ -1,16 +1,29 @@
 #include "CliRun.h"
 
+#include <mutex>
 #include <thread>
 
 #include "ScopedHandle.h"
 
-namespace {
+struct CliProcess::State {
+    kx::unique_handle process, thread, outRead, errRead;
+    std::thread outReader, errReader;
+    mutable std::mutex mutex;
+    CliResult result;
+    ULONGLONG nStart = 0;
+    DWORD pid = 0;
 
-void Drain(HANDLE pipe, std::string& into) {
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) into.append(buffer, read);
-}
+    void Drain(HANDLE pipe, std::string CliResult::*into) {
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+            std::lock_guard<std::mutex> lock(mutex);
+            (result.*into).append(buffer, read);
+        }
+    }
+};
+
+namespace {
 
 bool MakePipe(kx::unique_handle& readEnd, kx::unique_handle& writeEnd) {
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
@@ -24,11 +37,15 @@ bool MakePipe(kx::unique_handle& readEnd, kx::unique_handle& writeEnd) {
 
 }  // namespace
 
-CliResult RunCli(const std::wstring& exe, const std::wstring& args, DWORD dwTimeoutMs) {
-    CliResult result;
-    kx::unique_handle outRead, outWrite, errRead, errWrite;
-    if (!MakePipe(outRead, outWrite) || !MakePipe(errRead, errWrite)) return result;
+CliProcess::CliProcess() : m_p(new State) {}
 
+CliProcess::~CliProcess() {
+    if (m_p->process) Finish(0);
+}
+
+bool CliProcess::Start(const std::wstring& exe, const std::wstring& args, DWORD dwFlags) {
+    kx::unique_handle outWrite, errWrite;
+    if (!MakePipe(m_p->outRead, outWrite) || !MakePipe(m_p->errRead, errWrite)) return false;
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -37,20 +54,43 @@ CliResult RunCli(const std::wstring& exe, const std::wstring& args, DWORD dwTime
     si.hStdError = errWrite.get();
     std::wstring commandLine = L"\"" + exe + L"\" " + args;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &si, &pi)) {
-        return result;
-    }
-    kx::unique_handle process(pi.hProcess), thread(pi.hThread);
+    m_p->nStart = GetTickCount64();
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, dwFlags, nullptr, nullptr, &si, &pi))
+        return false;
+    m_p->process.reset(pi.hProcess);
+    m_p->thread.reset(pi.hThread);
+    m_p->pid = pi.dwProcessId;
     // The child holds the write ends now; ours must go for the reads to end with the child.
     outWrite.reset();
     errWrite.reset();
-    std::thread errReader(Drain, errRead.get(), std::ref(result.err));
-    std::thread outReader(Drain, outRead.get(), std::ref(result.out));
-    if (WaitForSingleObject(process.get(), dwTimeoutMs) != WAIT_OBJECT_0) TerminateProcess(process.get(), 0xFFFFFFFF);
-    WaitForSingleObject(process.get(), INFINITE);
-    outReader.join();
-    errReader.join();
-    GetExitCodeProcess(process.get(), &result.exitCode);
-    return result;
+    State* s = m_p.get();
+    s->errReader = std::thread([s] { s->Drain(s->errRead.get(), &CliResult::err); });
+    s->outReader = std::thread([s] { s->Drain(s->outRead.get(), &CliResult::out); });
+    return true;
+}
+
+DWORD CliProcess::ProcessId() const { return m_p->pid; }
+
+std::string CliProcess::ErrSoFar() const {
+    std::lock_guard<std::mutex> lock(m_p->mutex);
+    return m_p->result.err;
+}
+
+CliResult CliProcess::Finish(DWORD dwTimeoutMs) {
+    if (!m_p->process) return m_p->result;
+    if (WaitForSingleObject(m_p->process.get(), dwTimeoutMs) != WAIT_OBJECT_0)
+        TerminateProcess(m_p->process.get(), 0xFFFFFFFF);
+    WaitForSingleObject(m_p->process.get(), INFINITE);
+    m_p->result.ms = static_cast<DWORD>(GetTickCount64() - m_p->nStart);
+    m_p->outReader.join();
+    m_p->errReader.join();
+    GetExitCodeProcess(m_p->process.get(), &m_p->result.exitCode);
+    m_p->process.reset();
+    return m_p->result;
+}
+
+CliResult RunCli(const std::wstring& exe, const std::wstring& args, DWORD dwTimeoutMs) {
+    CliProcess child;
+    if (!child.Start(exe, args)) return CliResult();
+    return child.Finish(dwTimeoutMs);
 }

@@ -1,6 +1,6 @@
-// Hand-written byte vectors for the record tests. Notation: hex digits, spaces ignored, '|' ends a field,
-// ':' ends the part of a field that must stay as it is when a look-alike record is made (a text's count, the
-// shortcut count), e.g. "0D0C0B0A|02000000:4100|00000000:".
+// Hand-written byte vectors for the record tests. Notation: hex digits, spaces ignored, '|' ends a field, ':'
+// ends the part of a field that stays as it is when a look-alike record is made (a text's count, the shortcut
+// count), e.g. "0D0C0B0A|02000000:4100|00000000:".
 #pragma once
 
 #include <windows.h>
@@ -28,22 +28,20 @@ inline Golden ParseGolden(const char* text) {
     int hi = -1;
     auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
     for (const char* p = text;; ++p) {
-        const char c = *p;
-        if (c == '|' || c == 0) {
+        if (*p == '|' || *p == 0) {
             if (g.bytes.size() > fieldStart) g.bounds.push_back(g.bytes.size());
-            // A field without ':' has no fixed part.
-            if (inFixed)
+            if (inFixed)  // a field without ':' has no fixed part
                 for (size_t i = fieldStart; i < g.bytes.size(); ++i) g.fixed[i] = false;
             fieldStart = g.bytes.size();
             inFixed = true;
-            if (c == 0) break;
-        } else if (c == ':') {
+            if (*p == 0) break;
+        } else if (*p == ':') {
             inFixed = false;
-        } else if (isxdigit(static_cast<unsigned char>(c))) {
+        } else if (isxdigit(static_cast<unsigned char>(*p))) {
             if (hi < 0) {
-                hi = digit(c);
+                hi = digit(*p);
             } else {
-                g.bytes.push_back(static_cast<BYTE>(hi * 16 + digit(c)));
+                g.bytes.push_back(static_cast<BYTE>(hi * 16 + digit(*p)));
                 g.fixed.push_back(inFixed);
                 hi = -1;
             }
@@ -59,7 +57,7 @@ Bytes Serialized(T& item) {
     return Bytes(w.Buffer(), w.Buffer() + w.Length());
 }
 
-// Reads one T from the bytes; returns the Deserialize result.
+// Reads one T from the first n bytes; the Deserialize result.
 template <class T>
 int ReadInto(T& item, const Bytes& bytes, size_t n) {
     CSerializer r(bytes.data(), static_cast<UINT>(n));
@@ -77,10 +75,7 @@ inline Bytes LookAlike(const Golden& g) {
 inline std::string Hex(const Bytes& b) {
     static const char* d = "0123456789ABCDEF";
     std::string s;
-    for (BYTE x : b) {
-        s += d[x >> 4];
-        s += d[x & 15];
-    }
+    for (BYTE x : b) s += {d[x >> 4], d[x & 15]};
     return s;
 }
 

@@ -3,16 +3,15 @@
 
 #include <memory>
 
+#include "CategoryTable.h"
 #include "KxUninstStartup.h"
-#include "KxUninstAPI.h"
 #include "ListBuild.h"
 #include "ListTestSupport.h"
-#include "CategoryTable.h"
+#include "kxtest/FakeDataMgr.h"
+#include "kxtest/Log.h"
 #include "kxtest/TempDir.h"
 
 using listtest::MakeRule;
-using listtest::RecordingMgr;
-using listtest::TestDataMgr;
 
 namespace {
 
@@ -24,102 +23,64 @@ TokenList Tokens(std::initializer_list<const wchar_t*> texts) {
 
 UnItemInside Record(const std::wstring& name, const std::wstring& subkey) {
     UnItemInside r;
-    r.DisplayName = name;
-    r.UninstallKey = subkey;
+    r.DisplayName = name, r.UninstallKey = subkey, r.InstallDate = L"2023-01-02", r.DisplayIcon = L"C:\\App\\app.exe, 0";
     r.KeyPath = L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + subkey;
-    r.InstallDate = L"2023-01-02";
-    r.DisplayIcon = L"C:\\App\\app.exe, 0";
-    r.InstallLocation = L"C:\\App\\";
-    r.UninstallString = L"C:\\App\\uninst.exe /S";
-    r.Size = 4096;
-    r.Use = 3;
+    r.InstallLocation = L"C:\\App\\", r.UninstallString = L"C:\\App\\uninst.exe /S", r.Size = 4096, r.Use = 3;
     return r;
 }
 
 }  // namespace
 
-TEST(MatchTokens, ExactPairWinsEvenAfterAPartialPair) {
-    EXPECT_EQ(MatchTokens(Tokens({L"abc"}), Tokens({L"xabcx", L"abc"})), 2);
+TEST(MatchTokens, TwoForAnExactPairOneForASubstringEitherWay) {
+    const struct {
+        std::initializer_list<const wchar_t*> a, b;
+        int result;
+    } cases[] = {
+        {{L"abc"}, {L"xabcx", L"abc"}, 2},  // an exact pair wins even after a partial one
+        {{L"abc"}, {L"xabcx"}, 1},
+        {{L"xabcx"}, {L"abc"}, 1},
+        {{L"abc", L"zzz"}, {L"xabcx"}, 1},  // a later element matching nothing keeps the partial
+        {{L"abc"}, {L"abd"}, 0},
+        {{L"abc"}, {L""}, 0},  // empty texts never match
+        {{L""}, {L""}, 0},
+        {{}, {L"abc"}, 0},
+        {{L"NotePad"}, {L"notepad"}, 2},  // lower-cased as they are added
+    };
+    for (const auto& c : cases) EXPECT_EQ(MatchTokens(Tokens(c.a), Tokens(c.b)), c.result) << *c.a.begin();
+    EXPECT_EQ(Tokens({L"Text EDITOR 2", L"中文 ABC"}), (TokenList{L"text editor 2", L"中文 abc"}));
 }
 
-TEST(MatchTokens, EmptyTextsNeverMatch) {
-    EXPECT_EQ(MatchTokens(Tokens({L"abc"}), Tokens({L""})), 0);
-    EXPECT_EQ(MatchTokens(Tokens({L""}), Tokens({L""})), 0);
-    EXPECT_EQ(MatchTokens(Tokens({}), Tokens({L"abc"})), 0);
-}
-
-TEST(MatchTokens, SubstringEitherWayIsPartial) {
-    EXPECT_EQ(MatchTokens(Tokens({L"abc"}), Tokens({L"xabcx"})), 1);
-    EXPECT_EQ(MatchTokens(Tokens({L"xabcx"}), Tokens({L"abc"})), 1);
-    EXPECT_EQ(MatchTokens(Tokens({L"abc"}), Tokens({L"abd"})), 0);
-    // A later list element that is only partial does not lower an earlier partial to 0.
-    EXPECT_EQ(MatchTokens(Tokens({L"abc", L"zzz"}), Tokens({L"xabcx"})), 1);
-}
-
-TEST(MatchTokens, TokensAreLowerCasedWhenAdded) {
-    TokenList list = Tokens({L"Text EDITOR 2", L"中文 ABC"});
-    EXPECT_EQ(list[0], L"text editor 2");
-    EXPECT_EQ(list[1], L"中文 abc");
-    EXPECT_EQ(MatchTokens(Tokens({L"NotePad"}), Tokens({L"notepad"})), 2);
-}
-
-TEST(KeyNameOf, TextAfterTheLastBackslash) {
-    EXPECT_EQ(KeyNameOf(L"HKEY_CURRENT_USER\\Software\\X\\Uninstall\\App"), L"App");
-    EXPECT_EQ(KeyNameOf(L"HKEY_CURRENT_USER\\Uninstall\\"), L"");
-    EXPECT_EQ(KeyNameOf(L"NoBackslash"), L"");
-}
-
-class MatchRuleTest : public ::testing::Test {
-protected:
-    std::unique_ptr<CSoftItem> Item(const std::wstring& name, const std::wstring& key) {
-        return std::unique_ptr<CSoftItem>(listtest::MakeSoft(name, key));
+TEST(MatchRule, ExactRuleElseTheLastCandidate) {
+    const struct {
+        std::vector<const wchar_t*> rules;
+        const wchar_t* name;
+        const wchar_t* subkey;
+        bool stop;
+        int result;  // index of the rule, -1 for none
+    } cases[] = {
+        {{L"editor", L"Text Editor 2"}, L"TEXT EDITOR 2", L"te2", false, 1},  // exact after a candidate
+        {{L"Text Editor 2", L"editor"}, L"TEXT EDITOR 2", L"te2", false, 0},  // exact first stops the scan
+        {{L"edit", L"nothing", L"editor", L"Zip"}, L"Text Editor 2", L"te2", false, 2},
+        {{L"{ABCDEF}", L"7-zip"}, L"Archiver 7", L"{abcdef}", false, 0},  // the subkey's name matches too
+        {{L"a", L"Uninstall", L""}, L"", L"", false, -1},  // empty name, key ending in a backslash
+        {{L"editor", L"Text Editor 2"}, L"TEXT EDITOR 2", L"te2", true, -1},  // stopped: the candidate so far
+    };
+    for (const auto& c : cases) {
+        listtest::RecordingMgr mgr;
+        for (const wchar_t* r : c.rules) mgr.m_vecRule.push_back(MakeRule(r));
+        std::unique_ptr<CSoftItem> item(listtest::MakeSoft(c.name, std::wstring(L"HKEY_LOCAL_MACHINE\\Uninstall\\") + c.subkey));
+        kx::unique_handle stop(CreateEventW(nullptr, TRUE, c.stop, nullptr));
+        EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, stop.get()), c.result < 0 ? nullptr : mgr.m_vecRule[c.result]) << c.name;
     }
-    RecordingMgr mgr;
-};
-
-TEST_F(MatchRuleTest, ExactRuleAfterACandidateIsTheResult) {
-    mgr.m_vecRule = {MakeRule(L"editor"), MakeRule(L"Text Editor 2")};
-    auto item = Item(L"TEXT EDITOR 2", L"HKEY_LOCAL_MACHINE\\X\\te2");
-    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), mgr.m_vecRule[1]);
-}
-
-TEST_F(MatchRuleTest, ExactRuleFirstStopsTheScan) {
-    mgr.m_vecRule = {MakeRule(L"Text Editor 2"), MakeRule(L"editor")};
-    auto item = Item(L"TEXT EDITOR 2", L"HKEY_LOCAL_MACHINE\\X\\te2");
-    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), mgr.m_vecRule[0]);
-}
-
-TEST_F(MatchRuleTest, LastCandidateWinsWithoutAnExactRule) {
-    mgr.m_vecRule = {MakeRule(L"edit"), MakeRule(L"nothing"), MakeRule(L"editor"), MakeRule(L"Zip")};
-    auto item = Item(L"Text Editor 2", L"HKEY_LOCAL_MACHINE\\X\\te2");
-    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), mgr.m_vecRule[2]);
-}
-
-TEST_F(MatchRuleTest, SubkeyNameMatchesToo) {
-    mgr.m_vecRule = {MakeRule(L"{ABCDEF}"), MakeRule(L"7-zip")};
-    auto item = Item(L"Archiver 7", L"HKEY_LOCAL_MACHINE\\Software\\Uninstall\\{abcdef}");
-    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), mgr.m_vecRule[0]);
-}
-
-TEST_F(MatchRuleTest, EmptyNameAndKeyEndingInBackslashFindNoRule) {
-    mgr.m_vecRule = {MakeRule(L"a"), MakeRule(L"Uninstall"), MakeRule(L"")};
-    auto item = Item(L"", L"HKEY_LOCAL_MACHINE\\Software\\Uninstall\\");
-    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), nullptr);
-}
-
-TEST_F(MatchRuleTest, StopEventEndsTheScanWithTheCandidateSoFar) {
-    mgr.m_vecRule = {MakeRule(L"editor"), MakeRule(L"Text Editor 2")};
-    mgr.m_hStopEvent.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    auto item = Item(L"TEXT EDITOR 2", L"HKEY_LOCAL_MACHINE\\X\\te2");
-    EXPECT_EQ(MatchRule(mgr.m_vecRule, *item, mgr.m_hStopEvent.get()), nullptr);
-    mgr.m_hStopEvent.reset();
 }
 
 class CreateSoftItemTest : public ::testing::Test {
 protected:
     void SetUp() override { KxUninstStartup(nullptr); }
-    std::unique_ptr<CSoftItem> Create(UnItemInside r) { return std::unique_ptr<CSoftItem>(CreateSoftItem(mgr.BuildContext(), &r)); }
-    RecordingMgr mgr;
+    std::unique_ptr<CSoftItem> Create(UnItemInside r) {
+        return std::unique_ptr<CSoftItem>(CreateSoftItem(mgr.BuildContext(), &r));
+    }
+    listtest::RecordingMgr mgr;
 };
 
 TEST_F(CreateSoftItemTest, OwnComponentsAreNeverItemsInAnyCase) {
@@ -133,45 +94,26 @@ TEST_F(CreateSoftItemTest, FieldsFromTheRecordWithoutRule) {
     UnItemInside r = Record(L"Viewer", L"viewer");
     r.Virtual = 1;
     r.GUID = L"0D1C2B3A-0000-1111-2222-333344445555";
-    auto item = Create(r);
-    ASSERT_NE(item, nullptr);
-    EXPECT_EQ(item->Virtual, 1);
-    EXPECT_EQ(item->Time, r.InstallDate);
-    EXPECT_EQ(item->Name, r.DisplayName);
-    EXPECT_EQ(item->Icon, r.DisplayIcon);
-    EXPECT_EQ(item->Key, r.KeyPath);
-    EXPECT_EQ(item->Size, 4096);
-    EXPECT_EQ(item->Use, 3u);
-    EXPECT_EQ(item->Folder, r.InstallLocation);
-    EXPECT_EQ(item->Category, L"其他");
-    EXPECT_EQ(item->SoftId, r.GUID);
-    EXPECT_EQ(item->Id, 0u);
-    EXPECT_TRUE(item->Brief.empty());
-    EXPECT_TRUE(item->InfoUrl.empty());
-
+    CSoftItem expected;
+    expected.Virtual = 1, expected.Time = r.InstallDate, expected.Name = r.DisplayName, expected.Icon = r.DisplayIcon;
+    expected.Key = r.KeyPath, expected.Size = 4096, expected.Use = 3, expected.Folder = r.InstallLocation;
+    expected.Category = L"其他", expected.SoftId = r.GUID;
+    EXPECT_EQ(listtest::Bytes(*Create(r)), listtest::Bytes(expected));
     r.Virtual = 2;
     EXPECT_EQ(Create(r)->Virtual, 0);
-}
-
-TEST_F(CreateSoftItemTest, NoRuleAndNoGuidGivesANewGuidText) {
-    auto a = Create(Record(L"Viewer", L"viewer"));
-    auto b = Create(Record(L"Viewer", L"viewer"));
-    ASSERT_EQ(a->SoftId.size(), 36u) << a->SoftId.c_str();
-    EXPECT_EQ(a->SoftId[8], L'-');
-    EXPECT_EQ(a->SoftId.find_first_of(L"{}"), std::wstring::npos);
+    // Without a rule and a GUID: a new GUID's text.
+    auto a = Create(Record(L"Viewer", L"viewer")), b = Create(Record(L"Viewer", L"viewer"));
+    EXPECT_TRUE(a->SoftId.size() == 36 && a->SoftId[8] == L'-' && a->SoftId.find_first_of(L"{}") == std::wstring::npos)
+        << a->SoftId.c_str();
     EXPECT_NE(a->SoftId, b->SoftId);
 }
 
 TEST_F(CreateSoftItemTest, RuleGivesSoftIdTextsCategoryAndMissingIcon) {
     kxtest::TempDir dir;
-    const std::wstring ini = L"[List]\r\n0.全部软件\r\n1.Games\r\n5.Tools\r\n";
-    kxtest::WriteFileBytes(dir / L"category.ini",
-                           "\xFF\xFE" + std::string(reinterpret_cast<const char*>(ini.data()), ini.size() * 2));
+    kxtest::WriteUtf16File(dir / L"category.ini", L"[List]\r\n0.全部软件\r\n1.Games\r\n5.Tools\r\n");
     LoadCategories((dir / L"category.ini").c_str());
     CUninstallRuleItem* rule = MakeRule(L"viewer", L"rule-soft-id", 5);
-    rule->Brief = L"A viewer";
-    rule->InfoUrl = L"http://example.invalid/viewer";
-    rule->SoftLogo = L"logo.png";
+    rule->Brief = L"A viewer", rule->InfoUrl = L"http://example.invalid/viewer", rule->SoftLogo = L"logo.png";
     mgr.m_vecRule = {rule};
     UnItemInside r = Record(L"Viewer", L"viewer");
     r.GUID = L"0D1C2B3A-0000-1111-2222-333344445555";
@@ -181,45 +123,33 @@ TEST_F(CreateSoftItemTest, RuleGivesSoftIdTextsCategoryAndMissingIcon) {
     EXPECT_EQ(item->InfoUrl, L"http://example.invalid/viewer");
     EXPECT_EQ(item->Category, L"Tools");
     EXPECT_EQ(item->Icon, r.DisplayIcon) << "a record's own icon stays";
-
     r.DisplayIcon.clear();
     EXPECT_EQ(Create(r)->Icon, L"logo.png");
     LoadCategories(nullptr);
 }
 
 TEST_F(CreateSoftItemTest, DataComponentGivesIdAndCategory) {
-    TestDataMgr data;
+    kxtest::FakeDataMgr data;
     data.ids[L"rule-soft-id"] = 77;
     data.infos[77].Category = L"Tools";
+    data.infos[77].MatchName = L"Viewer";
     mgr.m_pDataMgr.reset(&data);
     mgr.m_vecRule = {MakeRule(L"viewer", L"rule-soft-id", 5)};
     auto item = Create(Record(L"Viewer", L"viewer"));
     EXPECT_EQ(item->Id, 77u);
     EXPECT_EQ(item->Category, L"Tools");
-
+    // The information record crosses the transfer buffer whole.
+    std::unique_ptr<CSoftInfoItem> info(GetItemFromKxData(&data, 77));
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->MatchName, L"Viewer");
+    EXPECT_EQ(GetItemFromKxData(&data, 10), nullptr);
+    EXPECT_EQ(GetItemFromKxData(nullptr, 77), nullptr);
     // An information record with an empty category still replaces the rule's.
     data.infos[77].Category.clear();
     EXPECT_EQ(Create(Record(L"Viewer", L"viewer"))->Category, L"");
-
     // An unknown software keeps id 0 and what the rule step gave.
     auto other = Create(Record(L"Other", L"other"));
     EXPECT_EQ(other->Id, 0u);
     EXPECT_EQ(other->Category, L"其他");
     (void)mgr.m_pDataMgr.detach();
-}
-
-TEST_F(CreateSoftItemTest, InformationRecordCrossesTheTransferBuffer) {
-    TestDataMgr data;
-    data.infos[9].MatchName = L"Viewer";
-    data.infos[9].Category = L"图像";
-    data.infos[9].SoftId = L"s9";
-    mgr.m_pDataMgr.reset(&data);
-    std::unique_ptr<CSoftInfoItem> info(GetItemFromKxData(mgr.m_pDataMgr.get(), 9));
-    ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->MatchName, L"Viewer");
-    EXPECT_EQ(info->Category, L"图像");
-    EXPECT_EQ(info->SoftId, L"s9");
-    EXPECT_EQ(GetItemFromKxData(mgr.m_pDataMgr.get(), 10), nullptr);
-    (void)mgr.m_pDataMgr.detach();
-    EXPECT_EQ(GetItemFromKxData(mgr.m_pDataMgr.get(), 9), nullptr);
 }

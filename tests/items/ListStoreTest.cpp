@@ -1,5 +1,5 @@
-// The host's read methods of the lists: result codes in their check order, the exact bytes copied, the log
-// line of each error and the locks left free after it.
+// The host's read methods of the lists: result codes in their check order, the exact bytes copied and nothing
+// beyond them, the log line of each error, and the list locks free after it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -11,36 +11,17 @@
 #include "CategoryItem.h"
 #include "ItemBytes.h"
 #include "KxUninstMgr.h"
-#include "ListFind.h"
 #include "KxUninstStartup.h"
+#include "ListFind.h"
 #include "PowerSweepItem.h"
 #include "SoftItem.h"
+#include "kxtest/FakeDataMgr.h"
 #include "kxtest/HostLayout.h"
+#include "kxtest/Log.h"
 
 using namespace itemtest;
 
 namespace {
-
-// A data component that is only ever present: the list store only looks at whether there is one.
-class PresentDataMgr : public IKxDataMgr {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_cRef; }
-    ULONG STDMETHODCALLTYPE Release() override { return --m_cRef; }
-    HRESULT STDMETHODCALLTYPE Init() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Uninit() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE LoadData(UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ReloadData(UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetSoftId(BSTR, UINT*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetSoftKey(UINT, BSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetSoftState(UINT, KX_SOFT_STATE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetSoftState(UINT, UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetDataVersion(UINT, UINT*) override { return E_NOTIMPL; }
-    ULONG m_cRef = 1;
-};
 
 // A record whose serialization fails, to reach code 4.
 class UnwritableSoftItem : public CSoftItem {
@@ -48,301 +29,182 @@ public:
     int Serialize(CSerializer&) override { return 0; }
 };
 
-CSoftItem* Soft(UINT id, const wchar_t* name, const wchar_t* key) {
-    auto* p = new CSoftItem();
-    p->Id = id;
-    p->Name = name;
-    p->Key = key;
-    return p;
-}
-
-CCategoryItem* Category(UINT id, const wchar_t* name, UINT count) {
-    auto* p = new CCategoryItem();
-    p->Id = id;
-    p->Name = name;
-    p->Count = count;
-    return p;
-}
-
-CPowerSweepItem* Sweep(UINT id, UINT kind, UINT level, const wchar_t* path) {
-    auto* p = new CPowerSweepItem();
-    p->Id = id;
-    p->Kind = kind;
-    p->Level = level;
-    p->Path = path;
-    return p;
-}
-
 template <class T>
-void Free(std::vector<T*>& list) {
-    for (T* p : list) delete p;
-    list.clear();
+T* Item(UINT id, const wchar_t* text) {
+    auto* p = new T();
+    p->Id = id;
+    if constexpr (std::is_same_v<T, CPowerSweepItem>) p->Path = text, p->Kind = 2, p->Level = 1;
+    else p->Name = text;
+    return p;
 }
 
 const UINT kOther = 0x40;
+enum Method { kByIndex, kById, kSize };
+const char* const kNames[] = {"CKxUninstMgr::GetItemByIndex", "CKxUninstMgr::GetItemById", "CKxUninstMgr::GetSize"};
 
 class ListStore : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { KxUninstStartup(nullptr); }
-
-    void SetUp() override {
-        m = new CKxUninstMgr();
-        m->AddRef();
-        memset(buffer, 0xCC, sizeof buffer);
-    }
+    void SetUp() override { m->AddRef(); }
     void TearDown() override {
-        Free(m->m_vecSoft);
-        Free(m->m_vecCategory);
-        Free(m->m_vecSweep);
         (void)m->m_pDataMgr.detach();
         m->Release();
     }
-
-    // Runs one call that must fail with `code`: one "!!Exception code" line under the method's name, and
-    // both list locks free afterwards for this thread and for another one.
-    template <class Call>
-    void ExpectCode(HRESULT code, const char* function, Call call) {
-        const size_t before = kxtest::ComponentLogLineCount();
-        EXPECT_EQ(call(), code) << function;
-        std::wstring tail = L"[F." + kxtest::Utf8ToWide(function) + L"()] !!Exception code:[" +
-                            std::to_wstring(code) + L"]";
-        auto lines = kxtest::LogLinesContaining(L"!!Exception code:", before);
-        ASSERT_EQ(lines.size(), 1u) << function << " " << code;
-        const std::wstring& line = lines[0];
-        EXPECT_TRUE(line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0)
-            << kxtest::WideToUtf8(line);
-        ExpectLocksFree();
-    }
-
-    void ExpectLocksFree() {
+    // One call; on failure its "!!Exception code" line, and both list locks free for another thread.
+    HRESULT Call(Method method, UINT type, UINT arg, bool bBuffer, UINT size) {
+        memset(buffer, 0xCC, sizeof buffer);
+        kxtest::LogMark log;
+        UINT n = 0xEEEE;
+        HRESULT hr = method == kSize ? m->GetSize(type, bBuffer ? &n : nullptr)
+                   : method == kById ? m->GetItemById(type, arg, bBuffer ? buffer : nullptr, size)
+                                     : m->GetItemByIndex(type, arg, bBuffer ? buffer : nullptr, size);
+        if (method == kSize && hr == S_OK) memcpy(buffer, &n, 4);
+        if (hr == S_OK) return hr;
+        EXPECT_EQ(n, 0xEEEEu) << "a failed GetSize leaves the size alone";
+        auto lines = log.Lines(L"!!Exception code:");
+        EXPECT_EQ(lines.size(), 1u);
+        if (!lines.empty())
+            EXPECT_TRUE(kxtest::EndsWith(lines[0], L"[F." + kxtest::Utf8ToWide(kNames[method]) +
+                                                       L"()] !!Exception code:[" + std::to_wstring(hr) + L"]"));
         for (CRITICAL_SECTION* cs : {&m->m_csList.get(), &m->m_csSweep.get()}) {
-            ASSERT_TRUE(TryEnterCriticalSection(cs));
-            EXPECT_EQ(cs->RecursionCount, 1);  // this thread did not still hold it
-            LeaveCriticalSection(cs);
-            std::atomic<int> taken{0};
-            std::thread worker([&] {
-                if (TryEnterCriticalSection(cs)) {
-                    taken = 1;
-                    LeaveCriticalSection(cs);
-                }
-            });
-            worker.join();
-            EXPECT_EQ(taken.load(), 1);
+            std::atomic<bool> taken{false};
+            std::thread([&] {
+                if (TryEnterCriticalSection(cs)) taken = true, LeaveCriticalSection(cs);
+            }).join();
+            EXPECT_TRUE(taken);
         }
+        return hr;
     }
-
-    bool Untouched(size_t from = 0) const {
+    Bytes Out(size_t n) const { return Bytes(buffer, buffer + n); }
+    bool UntouchedFrom(size_t from) const {
         for (size_t i = from; i < sizeof buffer; ++i)
             if (buffer[i] != 0xCC) return false;
         return true;
     }
 
-    CKxUninstMgr* m = nullptr;
-    PresentDataMgr data;
+    CKxUninstMgr* m = new CKxUninstMgr();
+    kxtest::FakeDataMgr data;
     BYTE buffer[512];
 };
 
 }  // namespace
 
-TEST_F(ListStore, FreshObject) {
+TEST_F(ListStore, ResultCodesInCheckOrderAndExactBytes) {
+    m->m_vecSoft = {Item<CSoftItem>(7, L"seven"), new CSoftItem(), Item<CSoftItem>(8, L"eight"),
+                    Item<CSoftItem>(8, L"late"), Item<UnwritableSoftItem>(4, L"")};
+    m->m_vecCategory = {Item<CCategoryItem>(0x01020304, L"\u5176\u4ED6"), Item<CCategoryItem>(2, L"x")};
+    m->m_vecSweep = {Item<CPowerSweepItem>(0, L"root"), Item<CPowerSweepItem>(5, L"C:\\a")};
+    m->m_vecCategory[0]->Count = 7;
+    const Bytes def = Serialized(*m->m_vecSoft[1]), eight = Serialized(*m->m_vecSoft[2]);
+    ASSERT_EQ(def.size(), 133u);
+    const Bytes cat = ParseGolden("04030201|04000000:7651D64E|07000000").bytes;
+    const Bytes cat2 = ParseGolden("02000000|02000000:7800|00000000").bytes;
+    const Bytes sweep = ParseGolden("02000000|05000000|01000000|08000000:43003A005C006100").bytes;
+    const Bytes five = {5, 0, 0, 0}, two = {2, 0, 0, 0};
+    const struct {
+        const char* label;
+        bool data;  // a data component is there
+        Method method;
+        UINT type, arg;  // arg: the index or the id
+        bool buffer;
+        UINT size;
+        HRESULT code;
+        Bytes bytes;  // what a success copied (GetSize: the size)
+    } rows[] = {
+        {"a null buffer comes first", false, kByIndex, LIST_SOFT, 0, false, 512, 11, {}},
+        {"whatever the type and index", false, kByIndex, kOther, 99, false, 0, 11, {}},
+        {"", false, kById, kOther, 1, false, 512, 11, {}},
+        {"", false, kById, LIST_SWEEP, 1, false, 512, 11, {}},
+        {"", false, kSize, kOther, 0, false, 0, 11, {}},
+        {"", false, kSize, LIST_CATEGORY, 0, false, 0, 11, {}},
+        {"the type before the index", false, kByIndex, kOther, 0, true, 512, 5, {}},
+        {"", false, kByIndex, kOther, 99, true, 0, 5, {}},
+        {"", false, kSize, kOther, 0, true, 0, 5, {}},
+        {"no data component before the type and the lookup", false, kById, kOther, 1, true, 512, 101, {}},
+        {"", false, kById, LIST_SOFT, 7, true, 512, 101, {}},
+        {"", true, kById, kOther, 7, true, 512, 5, {}},
+        {"the index before the size", true, kByIndex, LIST_SOFT, 5, true, 0, 12, {}},
+        {"", true, kByIndex, LIST_SOFT, 0xFFFFFFFF, true, 512, 12, {}},
+        {"", true, kByIndex, LIST_CATEGORY, 2, true, 512, 12, {}},
+        {"", true, kByIndex, LIST_SWEEP, 2, true, 512, 12, {}},
+        {"the id before the size", true, kById, LIST_SOFT, 2, true, 0, 201, {}},
+        {"", true, kById, LIST_CATEGORY, 9, true, 512, 202, {}},
+        {"", true, kById, LIST_SWEEP, 9, true, 512, 202, {}},
+        {"one byte short", true, kByIndex, LIST_SOFT, 1, true, 132, 3, {}},
+        {"", true, kByIndex, LIST_CATEGORY, 0, true, 15, 3, {}},
+        {"", true, kById, LIST_SWEEP, 5, true, 23, 3, {}},
+        {"a record that cannot be serialized", true, kByIndex, LIST_SOFT, 4, true, 512, 4, {}},
+        {"", true, kById, LIST_SOFT, 4, true, 512, 4, {}},
+        {"exactly the size", true, kByIndex, LIST_SOFT, 1, true, 133, S_OK, def},
+        {"", true, kByIndex, LIST_CATEGORY, 0, true, 16, S_OK, cat},
+        {"", true, kById, LIST_CATEGORY, 2, true, 14, S_OK, cat2},
+        {"a larger buffer gets only the record", true, kByIndex, LIST_SWEEP, 1, true, 512, S_OK, sweep},
+        {"the first record with the id", true, kById, LIST_SOFT, 8, true, 512, S_OK, eight},
+        {"", true, kById, LIST_SWEEP, 5, true, 24, S_OK, sweep},
+        {"sizes", false, kSize, LIST_SOFT, 0, true, 0, S_OK, five},
+        {"", false, kSize, LIST_CATEGORY, 0, true, 0, S_OK, two},
+        {"", false, kSize, LIST_SWEEP, 0, true, 0, S_OK, two},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.label) + " " + kNames[r.method] + " type " + std::to_string(r.type) + " arg " +
+                     std::to_string(r.arg));
+        if (r.data != !!m->m_pDataMgr) r.data ? m->m_pDataMgr.reset(&data) : (void)m->m_pDataMgr.detach();
+        EXPECT_EQ(Call(r.method, r.type, r.arg, r.buffer, r.size), r.code);
+        EXPECT_EQ(Hex(Out(r.bytes.size())), Hex(r.bytes));
+        EXPECT_TRUE(UntouchedFrom(r.bytes.size()));
+    }
+    EXPECT_EQ(data.refs, 1u) << "the list store takes no reference of the data component";
+}
+
+TEST_F(ListStore, EmptyLists) {
+    m->m_pDataMgr.reset(&data);
     for (UINT type : {LIST_SOFT, LIST_CATEGORY, LIST_SWEEP}) {
-        UINT n = 99;
-        EXPECT_EQ(m->GetSize(type, &n), S_OK);
-        EXPECT_EQ(n, 0u);
-        ExpectCode(12, "CKxUninstMgr::GetItemByIndex",
-                   [&] { return m->GetItemByIndex(type, 0, buffer, sizeof buffer); });
+        EXPECT_EQ(Call(kSize, type, 0, true, 0), S_OK);
+        EXPECT_EQ(Hex(Out(4)), "00000000");
+        EXPECT_EQ(Call(kByIndex, type, 0, true, 512), 12);
+        EXPECT_EQ(Call(kById, type, 0, true, 512), type == LIST_SOFT ? 201 : 202);
     }
-    EXPECT_TRUE(Untouched());
 }
 
-TEST_F(ListStore, CheckOrder) {
-    m->m_vecSoft.push_back(Soft(1, L"a", L"k"));
-    // A null buffer comes first whatever the type, the index or the data component.
-    for (UINT type : {UINT(LIST_SOFT), UINT(LIST_CATEGORY), UINT(LIST_SWEEP), kOther}) {
-        ExpectCode(11, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(type, 0, nullptr, 512); });
-        ExpectCode(11, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(type, 1, nullptr, 512); });
-        ExpectCode(11, "CKxUninstMgr::GetSize", [&] { return m->GetSize(type, nullptr); });
-    }
-    ExpectCode(11, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(kOther, 99, nullptr, 0); });
-    // The type is checked before the index; an unknown type takes no lock.
-    ExpectCode(5, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(kOther, 0, buffer, 512); });
-    ExpectCode(5, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(kOther, 99, buffer, 0); });
-    UINT n = 7;
-    ExpectCode(5, "CKxUninstMgr::GetSize", [&] { return m->GetSize(kOther, &n); });
-    EXPECT_EQ(n, 7u);
-    // No data component comes before the type and before the lookup, even for an id that exists.
-    ExpectCode(101, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(kOther, 1, buffer, 512); });
-    ExpectCode(101, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SOFT, 1, buffer, 512); });
-    m->m_pDataMgr.reset(&data);
-    ExpectCode(5, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(kOther, 1, buffer, 512); });
-    // Index before size: an index past the end gives 12 even into a zero-sized buffer.
-    ExpectCode(12, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(LIST_SOFT, 1, buffer, 0); });
-    ExpectCode(201, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SOFT, 2, buffer, 0); });
-    ExpectCode(3, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(LIST_SOFT, 0, buffer, 0); });
-    EXPECT_TRUE(Untouched());
-    EXPECT_EQ(data.m_cRef, 1u);
-}
-
-TEST_F(ListStore, SoftRecordsByIndexExactSize) {
-    m->m_vecSoft.push_back(Soft(1, L"first", L"k1"));
-    m->m_vecSoft.push_back(new CSoftItem());
-    m->m_vecSoft.push_back(Soft(3, L"third", L"k3"));
-    UINT n = 0;
-    ASSERT_EQ(m->GetSize(LIST_SOFT, &n), S_OK);
-    EXPECT_EQ(n, 3u);
-
-    // The default record: 133 bytes.
-    const Golden def = ParseGolden(
-        "00000000|00000000|00000000|00000000|01|00|00000000|00000000|00000000|00000000|00000000|00000000|"
-        "00|00000000|00000000|00000000|00000000|00000000|00000000|00000000|01|00000000|00000000|00000000|00|"
-        "00000000|00000000|0000000000000000|00000000|00000000|00000000|00000000|00000000|0000000000000000|"
-        "00000000");
-    ASSERT_EQ(def.bytes.size(), 133u);
-    ExpectCode(3, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(LIST_SOFT, 1, buffer, 132); });
-    EXPECT_TRUE(Untouched());
-    ASSERT_EQ(m->GetItemByIndex(LIST_SOFT, 1, buffer, 133), S_OK);
-    EXPECT_EQ(Hex(Bytes(buffer, buffer + 133)), Hex(def.bytes));
-    EXPECT_TRUE(Untouched(133));
-
-    // A larger buffer receives only the record; the rest stays as it was.
-    memset(buffer, 0xCC, sizeof buffer);
-    ASSERT_EQ(m->GetItemByIndex(LIST_SOFT, 2, buffer, sizeof buffer), S_OK);
-    CSoftItem back;
-    CSerializer r(buffer, sizeof buffer);
-    ASSERT_EQ(back.Deserialize(r), 1);
-    EXPECT_EQ(back.Name, L"third");
-    EXPECT_EQ(back.Key, L"k3");
-    const UINT len = r.Length();
-    EXPECT_EQ(len, 133u + 10 + 4);
-    EXPECT_TRUE(Untouched(len));
-
-    ExpectCode(12, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(LIST_SOFT, 3, buffer, 512); });
-    ExpectCode(12, "CKxUninstMgr::GetItemByIndex",
-               [&] { return m->GetItemByIndex(LIST_SOFT, 0xFFFFFFFF, buffer, 512); });
-}
-
-TEST_F(ListStore, CategoryAndSweepRecords) {
-    m->m_vecCategory.push_back(Category(0x01020304, L"\u5176\u4ED6", 7));  // 其他
-    m->m_vecSweep.push_back(Sweep(0, 0, 0, L"root"));
-    m->m_vecSweep.push_back(Sweep(5, 2, 2, L"C:\\a"));
-
-    const Golden cat = ParseGolden("04030201|04000000:7651D64E|07000000");
-    ExpectCode(3, "CKxUninstMgr::GetItemByIndex",
-               [&] { return m->GetItemByIndex(LIST_CATEGORY, 0, buffer, 15); });
-    EXPECT_TRUE(Untouched());
-    ASSERT_EQ(m->GetItemByIndex(LIST_CATEGORY, 0, buffer, 16), S_OK);
-    EXPECT_EQ(Hex(Bytes(buffer, buffer + 16)), Hex(cat.bytes));
-
-    const Golden sweep = ParseGolden("02000000|05000000|02000000|08000000:43003A005C006100");
-    memset(buffer, 0xCC, sizeof buffer);
-    ASSERT_EQ(m->GetItemByIndex(LIST_SWEEP, 1, buffer, 24), S_OK);
-    EXPECT_EQ(Hex(Bytes(buffer, buffer + 24)), Hex(sweep.bytes));
-    EXPECT_TRUE(Untouched(24));
-    UINT n = 0;
-    ASSERT_EQ(m->GetSize(LIST_SWEEP, &n), S_OK);
-    EXPECT_EQ(n, 2u);
-    ASSERT_EQ(m->GetSize(LIST_CATEGORY, &n), S_OK);
-    EXPECT_EQ(n, 1u);
-    ExpectCode(12, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(LIST_SWEEP, 2, buffer, 512); });
-}
-
-TEST_F(ListStore, ById) {
-    m->m_vecSoft.push_back(Soft(7, L"seven", L"k7"));
-    m->m_vecSoft.push_back(Soft(8, L"eight", L"k8"));
-    m->m_vecSoft.push_back(Soft(8, L"late", L"k8b"));
-    m->m_vecCategory.push_back(Category(1, L"\u5176\u4ED6", 2));
-    m->m_vecCategory.push_back(Category(2, L"x", 0));
-    m->m_vecSweep.push_back(Sweep(0, 0, 0, L"root"));
-    m->m_vecSweep.push_back(Sweep(3, 1, 2, L"D:\\x"));
-
-    ExpectCode(101, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SOFT, 7, buffer, 512); });
-    ExpectCode(101, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_CATEGORY, 1, buffer, 512); });
-    EXPECT_TRUE(Untouched());
-
-    m->m_pDataMgr.reset(&data);
-    // The first record with the id, in list order.
-    ASSERT_EQ(m->GetItemById(LIST_SOFT, 8, buffer, sizeof buffer), S_OK);
-    CSoftItem soft;
-    CSerializer rs(buffer, sizeof buffer);
-    ASSERT_EQ(soft.Deserialize(rs), 1);
-    EXPECT_EQ(soft.Name, L"eight");
-
-    const Golden cat = ParseGolden("02000000|02000000:7800|00000000");
-    ASSERT_EQ(m->GetItemById(LIST_CATEGORY, 2, buffer, 14), S_OK);
-    EXPECT_EQ(Hex(Bytes(buffer, buffer + 14)), Hex(cat.bytes));
-
-    const Golden sweep = ParseGolden("01000000|03000000|02000000|08000000:44003A005C007800");
-    ASSERT_EQ(m->GetItemById(LIST_SWEEP, 3, buffer, 24), S_OK);
-    EXPECT_EQ(Hex(Bytes(buffer, buffer + 24)), Hex(sweep.bytes));
-    memset(buffer, 0xCC, sizeof buffer);
-    ExpectCode(3, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SWEEP, 3, buffer, 23); });
-    EXPECT_TRUE(Untouched());
-
-    ExpectCode(201, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SOFT, 9, buffer, 512); });
-    ExpectCode(202, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_CATEGORY, 9, buffer, 512); });
-    ExpectCode(202, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SWEEP, 9, buffer, 512); });
-    EXPECT_TRUE(Untouched());
-    // Empty lists answer the same.
-    Free(m->m_vecSoft);
-    Free(m->m_vecCategory);
-    ExpectCode(201, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SOFT, 7, buffer, 512); });
-    ExpectCode(202, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_CATEGORY, 1, buffer, 512); });
-}
-
-TEST_F(ListStore, SerializeFailureGivesFour) {
-    m->m_vecSoft.push_back(new UnwritableSoftItem());
-    m->m_vecSoft.back()->Id = 4;
-    m->m_pDataMgr.reset(&data);
-    ExpectCode(4, "CKxUninstMgr::GetItemByIndex", [&] { return m->GetItemByIndex(LIST_SOFT, 0, buffer, 512); });
-    ExpectCode(4, "CKxUninstMgr::GetItemById", [&] { return m->GetItemById(LIST_SOFT, 4, buffer, 512); });
-    EXPECT_TRUE(Untouched());
-}
-
-TEST_F(ListStore, LookupPredicate) {
-    std::vector<CSoftItem*> soft = {Soft(1, L"a", L"HKEY_LOCAL_MACHINE\\X"), Soft(2, L"b", L""),
-                                    Soft(3, L"c", L"HKEY_LOCAL_MACHINE\\x"), Soft(2, L"d", L"k")};
-    // A key compares exactly, with case; the number is then ignored.
-    EXPECT_EQ(FindSoft(soft, L"HKEY_LOCAL_MACHINE\\x", 1), soft[2]);
-    EXPECT_EQ(FindSoft(soft, L"HKEY_LOCAL_MACHINE\\X", 99), soft[0]);
-    EXPECT_EQ(FindSoft(soft, L"hkey_local_machine\\x", 1), nullptr);
-    EXPECT_EQ(FindSoft(soft, L"HKEY_LOCAL_MACHINE", 1), nullptr);
-    // No key: the first record with the number.
-    EXPECT_EQ(FindSoft(soft, L"", 2), soft[1]);
-    EXPECT_EQ(FindSoft(soft, L"", 5), nullptr);
+TEST(ListFind, KeyExactlyElseTheFirstWithTheNumber) {
+    std::vector<CSoftItem*> soft = {Item<CSoftItem>(1, L"a"), Item<CSoftItem>(2, L"b"), Item<CSoftItem>(3, L"c"),
+                                    Item<CSoftItem>(2, L"d")};
+    soft[0]->Key = L"HKEY_LOCAL_MACHINE\\X", soft[2]->Key = L"HKEY_LOCAL_MACHINE\\x", soft[3]->Key = L"k";
+    const struct {
+        const wchar_t* key;
+        UINT id;
+        int found;  // index, -1 for none
+    } cases[] = {{L"HKEY_LOCAL_MACHINE\\x", 1, 2}, {L"HKEY_LOCAL_MACHINE\\X", 99, 0}, {L"hkey_local_machine\\x", 1, -1},
+                 {L"HKEY_LOCAL_MACHINE", 1, -1}, {L"", 2, 1}, {L"", 5, -1}};
+    for (const auto& c : cases) EXPECT_EQ(FindSoft(soft, c.key, c.id), c.found < 0 ? nullptr : soft[c.found]) << c.key;
     EXPECT_EQ(FindSoft({}, L"", 0), nullptr);
-    Free(soft);
-
-    std::vector<CCategoryItem*> cats = {Category(1, L"\u5176\u4ED6", 0), Category(2, L"Tools", 0)};
+    std::vector<CCategoryItem*> cats = {Item<CCategoryItem>(1, L"\u5176\u4ED6"), Item<CCategoryItem>(2, L"Tools")};
     EXPECT_EQ(FindCategory(cats, L"\u5176\u4ED6", 0), cats[0]);
     EXPECT_EQ(FindCategory(cats, L"tools", 2), nullptr);
     EXPECT_EQ(FindCategory(cats, L"", 2), cats[1]);
-    Free(cats);
+    for (auto* p : soft) delete p;
+    for (auto* p : cats) delete p;
 }
 
 // A host call waits while the worker holds the list lock; a call on the sweep list does not need it.
 TEST_F(ListStore, HostCallsWaitForTheListLockOnly) {
-    m->m_vecSweep.push_back(Sweep(1, 2, 2, L"f"));
-    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE sweepDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<bool> released{false};
-    std::atomic<bool> sweepBeforeRelease{false};
+    m->m_vecSweep.push_back(Item<CPowerSweepItem>(1, L"f"));
+    kx::unique_handle held(CreateEventW(nullptr, TRUE, FALSE, nullptr)), sweepDone(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> released{false}, sweepBeforeRelease{false};
     std::thread worker([&] {
-        EnterCriticalSection(&m->m_csList.get());
-        SetEvent(held);
-        sweepBeforeRelease = WaitForSingleObject(sweepDone, 5000) == WAIT_OBJECT_0;
+        kx::CritSecLock lock(m->m_csList);
+        SetEvent(held.get());
+        sweepBeforeRelease = WaitForSingleObject(sweepDone.get(), 5000) == WAIT_OBJECT_0;
         Sleep(50);
         released = true;
-        LeaveCriticalSection(&m->m_csList.get());
     });
-    WaitForSingleObject(held, INFINITE);
+    WaitForSingleObject(held.get(), INFINITE);
     UINT n = 0;
     EXPECT_EQ(m->GetSize(LIST_SWEEP, &n), S_OK);
     EXPECT_EQ(m->GetItemByIndex(LIST_SWEEP, 0, buffer, sizeof buffer), S_OK);
-    SetEvent(sweepDone);
+    SetEvent(sweepDone.get());
     EXPECT_EQ(m->GetSize(LIST_SOFT, &n), S_OK);
     EXPECT_TRUE(released.load());
     worker.join();
     EXPECT_TRUE(sweepBeforeRelease.load());
-    CloseHandle(held);
-    CloseHandle(sweepDone);
 }

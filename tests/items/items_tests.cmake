@@ -1,6 +1,3 @@
 kx_add_test(NAME items_tests
   SOURCES SerializerTest.cpp RecordsTest.cpp ListStoreTest.cpp
   LIBS kx_component)
-kx_add_test(NAME items_fuzz
-  SOURCES FuzzTest.cpp
-  LIBS kx_component)

@@ -4,6 +4,8 @@
 #include <map>
 #include <vector>
 
+#include "ScopedHandle.h"
+
 namespace kxtest {
 namespace {
 
@@ -38,19 +40,15 @@ HANDLE StartChild(const std::string& mode, const std::wstring& args, DWORD dwCre
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, dwCreationFlags, nullptr, nullptr, &si, &pi))
         return nullptr;
-    CloseHandle(pi.hThread);
+    kx::unique_handle thread(pi.hThread);
     return pi.hProcess;
 }
 
 DWORD RunChild(const std::string& mode, const std::wstring& args, DWORD dwTimeoutMs) {
-    HANDLE h = StartChild(mode, args);
-    if (!h) return 0xFFFFFFFF;
+    kx::unique_handle h(StartChild(mode, args));
     DWORD code = 0xFFFFFFFF;
-    if (WaitForSingleObject(h, dwTimeoutMs) == WAIT_OBJECT_0)
-        GetExitCodeProcess(h, &code);
-    else
-        TerminateProcess(h, 0xFFFFFFFF);
-    CloseHandle(h);
+    if (h && WaitForSingleObject(h.get(), dwTimeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(h.get(), &code);
+    else if (h) TerminateProcess(h.get(), 0xFFFFFFFF);
     return code;
 }
 

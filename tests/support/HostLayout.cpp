@@ -5,6 +5,8 @@
 #include <ctime>
 #include <cwchar>
 
+#include "ScopedHandle.h"
+
 namespace kxtest {
 
 std::wstring ExeFolder() {
@@ -19,13 +21,11 @@ std::wstring ConfFolder() { return ExeFolder() + L"conf\\"; }
 
 std::string ReadFileBytes(const std::wstring& path) {
     std::string bytes;
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
+    kx::unique_hfile h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
     char buffer[65536];
     DWORD got = 0;
-    while (ReadFile(h, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
-    CloseHandle(h);
+    while (h && ReadFile(h.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
     return bytes;
 }
 

@@ -4,39 +4,30 @@
 
 #include <vector>
 
+#include "ScopedHandle.h"
+
 namespace kxtest {
 namespace {
 
 const wchar_t kBase[] = L"Software\\KxTest";
 
 bool ProcessAlive(DWORD pid) {
-    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (!h) return false;
-    bool alive = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
-    CloseHandle(h);
-    return alive;
+    kx::unique_handle h(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    return h && WaitForSingleObject(h.get(), 0) == WAIT_TIMEOUT;
 }
 
 // Scratch keys are named "<pid>-<n>"; those of processes that no longer run are leftovers of a crash.
 void RemoveStaleKeys() {
-    HKEY hBase = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kBase, 0, KEY_READ, &hBase) != ERROR_SUCCESS) return;
+    kx::unique_hkey base;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kBase, 0, KEY_READ, base.put()) != ERROR_SUCCESS) return;
     std::vector<std::wstring> stale;
     wchar_t szName[256];
-    for (DWORD i = 0;; ++i) {
-        DWORD cch = 256;
-        if (RegEnumKeyExW(hBase, i, szName, &cch, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    for (DWORD i = 0, cch = 256; RegEnumKeyExW(base.get(), i, szName, &cch, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, cch = 256) {
         DWORD pid = wcstoul(szName, nullptr, 10);
         if (pid != GetCurrentProcessId() && !ProcessAlive(pid)) stale.push_back(szName);
     }
-    RegCloseKey(hBase);
     for (const auto& name : stale) RegDeleteTreeW(HKEY_CURRENT_USER, (std::wstring(kBase) + L"\\" + name).c_str());
-}
-
-HKEY CreateScratch(const std::wstring& path) {
-    HKEY h = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr);
-    return h;
 }
 
 struct Root { HKEY predefined; const wchar_t* name; };
@@ -52,10 +43,11 @@ RegistryOverride::RegistryOverride() {
                 std::to_wstring(InterlockedIncrement(&s_counter));
     RegDeleteTreeW(HKEY_CURRENT_USER, m_strPath.c_str());
     for (const Root& root : kRoots) {
-        HKEY h = CreateScratch(m_strPath + L"\\" + root.name);
-        EXPECT_NE(h, nullptr);
-        EXPECT_EQ(RegOverridePredefKey(root.predefined, h), ERROR_SUCCESS);
-        RegCloseKey(h);
+        kx::unique_hkey h;
+        RegCreateKeyExW(HKEY_CURRENT_USER, (m_strPath + L"\\" + root.name).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        h.put(), nullptr);
+        EXPECT_TRUE(h);
+        EXPECT_EQ(RegOverridePredefKey(root.predefined, h.get()), ERROR_SUCCESS);
     }
 }
 
@@ -65,24 +57,20 @@ RegistryOverride::~RegistryOverride() {
 }
 
 namespace {
-HKEY Create(HKEY root, const std::wstring& key, REGSAM view) {
-    HKEY h = nullptr;
-    LONG r = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &h, nullptr);
+kx::unique_hkey Create(HKEY root, const std::wstring& key, REGSAM view) {
+    kx::unique_hkey h;
+    LONG r = RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, h.put(), nullptr);
     EXPECT_EQ(r, ERROR_SUCCESS) << "creating key";
     return h;
 }
 }  // namespace
 
-void CreateKey(HKEY root, const std::wstring& key, REGSAM view) {
-    if (HKEY h = Create(root, key, view)) RegCloseKey(h);
-}
+void CreateKey(HKEY root, const std::wstring& key, REGSAM view) { Create(root, key, view); }
 
 void SetBinary(HKEY root, const std::wstring& key, const wchar_t* name, const void* data, DWORD size, DWORD type,
                REGSAM view) {
-    if (HKEY h = Create(root, key, view)) {
-        EXPECT_EQ(RegSetValueExW(h, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-        RegCloseKey(h);
-    }
+    if (kx::unique_hkey h = Create(root, key, view))
+        EXPECT_EQ(RegSetValueExW(h.get(), name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
 }
 
 void SetString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value, DWORD type,
@@ -95,10 +83,8 @@ void SetDword(HKEY root, const std::wstring& key, const wchar_t* name, DWORD val
 }
 
 bool KeyExists(HKEY root, const std::wstring& key, REGSAM view) {
-    HKEY h = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS) return false;
-    RegCloseKey(h);
-    return true;
+    kx::unique_hkey h;
+    return RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, h.put()) == ERROR_SUCCESS;
 }
 
 std::wstring GetString(HKEY root, const std::wstring& key, const wchar_t* name) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ScopedHandle.h"
+
 namespace kxtest {
 
 TempDir::TempDir() {
@@ -22,23 +24,17 @@ void RemoveTree(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
     WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = fd.cFileName;
+    kx::unique_hfind find(FindFirstFileW((path + L"\\*").c_str(), &fd));
+    if (find) do {
+            std::wstring name = fd.cFileName, child = path + L"\\" + name;
             if (name == L"." || name == L"..") continue;
-            std::wstring child = path + L"\\" + name;
             // Under Wine a folder that is a Unix link shows as a reparse point, and deleting below it or the link
             // itself deletes in the link's target: a link is left where it is.
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
             SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(h, &fd));
-        FindClose(h);
-    }
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+            else DeleteFileW(child.c_str());
+        } while (FindNextFileW(find.get(), &fd));
     RemoveDirectoryW(path.c_str());
 }
 
@@ -51,11 +47,10 @@ void MakeDirs(const std::wstring& path) {
 void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
     size_t slash = path.rfind(L'\\');
     if (slash != std::wstring::npos) MakeDirs(path.substr(0, slash));
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    kx::unique_hfile h(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(h);
     DWORD written = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
+    WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
