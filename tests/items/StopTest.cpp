@@ -5,6 +5,7 @@
 #include "KxUninstStartup.h"
 #include "ListTestSupport.h"
 #include "Signal.h"
+#include "kxtest/FakeDataMgr.h"
 #include "kxtest/HostLayout.h"
 #include "kxtest/RegistryOverride.h"
 
@@ -36,7 +37,7 @@ TEST(StopSignalTest, FlagOrEventBeforeTheLoop) {
 }
 
 // Stops the object the way Uninit does while the first new item asks for its id.
-class StoppingDataMgr : public listtest::TestDataMgr {
+class StoppingDataMgr : public kxtest::FakeDataMgr {
 public:
     explicit StoppingDataMgr(CKxUninstMgr& mgr) : m_mgr(mgr) {}
     HRESULT STDMETHODCALLTYPE GetSoftId(BSTR bstrSoftId, UINT* pnSoftId) override {
@@ -44,7 +45,7 @@ public:
             m_mgr.m_bStop = true;
             SetEvent(m_mgr.m_hStopEvent.get());
         }
-        return TestDataMgr::GetSoftId(bstrSoftId, pnSoftId);
+        return FakeDataMgr::GetSoftId(bstrSoftId, pnSoftId);
     }
     int calls = 0;
 
