@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "Ferro80U.h"
+#include "RuntimeUnload.h"
 
 namespace {
 
@@ -243,7 +244,7 @@ void FreeThreadLastInput() {
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID pReserved) {
     switch (dwReason) {
     case DLL_PROCESS_ATTACH:
         g_dwTls = TlsAlloc();
@@ -254,6 +255,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
     case DLL_PROCESS_DETACH:
         FreeThreadLastInput();
         TlsFree(g_dwTls);
+        if (!pReserved) ReleaseRuntimeAtUnload();
         break;
     }
     return TRUE;
@@ -261,13 +263,26 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
 
 namespace FERRO {
 
+// True when the kept input is the same text; the comparison stops at the first difference, so a host's
+// unchanged input costs one pass over it and no library calls.
+bool SameInput(const LastInput& last, const wchar_t* pszInput, bool& bFits) {
+    const size_t kRoom = sizeof(last.text) / sizeof(last.text[0]);
+    size_t i = 0;
+    for (; i < kRoom; ++i) {
+        if (last.text[i] != pszInput[i]) break;
+        if (pszInput[i] == L'\0') return bFits = true, last.usable;
+    }
+    while (i < kRoom && pszInput[i]) ++i;
+    bFits = i < kRoom;
+    return false;
+}
+
 long MatchByPY(wchar_t* pszText, wchar_t* pszInput, int* pbMatch) {
     if (pbMatch) *pbMatch = 0;
     if (!pszText || !pszInput || !pbMatch) return E_POINTER;
     LastInput& last = ThreadLastInput();
-    const size_t len = wcslen(pszInput);
-    const bool fits = len < sizeof(last.text) / sizeof(last.text[0]);
-    if (!last.usable || !fits || wcscmp(last.text, pszInput) != 0) {
+    bool fits = false;
+    if (!SameInput(last, pszInput, fits)) {
         last.input = Input();
         const bool readable = last.input.Read(pszInput);
         last.usable = readable && fits;
