@@ -9,6 +9,7 @@
 // here). A reading advances the set with one AND and one shift per letter, against per-letter masks of the
 // input's positions; most characters are done after a single AND that comes out empty.
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -184,9 +185,15 @@ bool Spells(const wchar_t* text, const Input& input) {
         if (reached == 0) {
             // Nothing under way: skip to a character that may begin a run, one test each. (An ASCII control
             // character may pass the first test; the full test below rejects it.)
-            while (c < 128 ? (c | 0x20) != first && c != 0
-                           : !(bmp[c] & (kLiteral | firstLetters)) && c != first && (c < 0xD800 || c >= 0xDC00))
-                c = static_cast<unsigned short>(*text++);
+            const uint32_t starts = kLiteral | firstLetters;
+            if (first < 128) {  // the usual typed input: no character beyond ASCII can be the first itself
+                while (c < 128 ? (c | 0x20) != first && c != 0 : !(bmp[c] & starts) && c - 0xD800u >= 0x400u)
+                    c = static_cast<unsigned short>(*text++);
+            } else {
+                while (c < 128 ? (c | 0x20) != first && c != 0
+                               : !(bmp[c] & starts) && c != first && c - 0xD800u >= 0x400u)
+                    c = static_cast<unsigned short>(*text++);
+            }
         }
         if (c == 0) return false;
         const uint64_t from = reached | 1;  // a run may begin at this unit
@@ -227,8 +234,18 @@ struct LastInput {
 
 DWORD g_dwTls = TLS_OUT_OF_INDEXES;
 
+// The first 64 slots are read from the thread's environment block, as TlsGetValue reads them, without the call
+// (and its last-error write): a host asks once per name.
+// (GCC takes the segment read inside NtCurrentTeb for an access to a zero-length array.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+void* ThreadSlot() {
+    return g_dwTls < 64 ? NtCurrentTeb()->TlsSlots[g_dwTls] : TlsGetValue(g_dwTls);
+}
+#pragma GCC diagnostic pop
+
 LastInput& ThreadLastInput() {
-    auto* last = static_cast<LastInput*>(TlsGetValue(g_dwTls));
+    auto* last = static_cast<LastInput*>(ThreadSlot());
     if (!last) {
         last = new LastInput();
         TlsSetValue(g_dwTls, last);
