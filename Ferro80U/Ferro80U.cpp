@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "Ferro80U.h"
-#include "RuntimeUnload.h"
 
 namespace {
 
@@ -261,6 +260,12 @@ void FreeThreadLastInput() {
 
 }  // namespace
 
+// The C++ runtime is linked in statically; its emergency exception pool (about 73 KB) is freed when a host
+// unloads the library, which hosts do again and again.
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+
 BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID pReserved) {
     switch (dwReason) {
     case DLL_PROCESS_ATTACH:
@@ -272,7 +277,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID pReserved) {
     case DLL_PROCESS_DETACH:
         FreeThreadLastInput();
         TlsFree(g_dwTls);
-        if (!pReserved) ReleaseRuntimeAtUnload();
+        if (!pReserved) __gnu_cxx::__freeres();  // FreeLibrary, not process exit
         break;
     }
     return TRUE;
