@@ -42,10 +42,25 @@ const std::vector<std::pair<const wchar_t*, CliCommand>> kCommands = {
     {L"categories", CliCommand::Categories}, {L"search", CliCommand::Search},
     {L"refresh", CliCommand::Refresh},   {L"register", CliCommand::Register},
     {L"unregister", CliCommand::Unregister}, {L"help", CliCommand::Help},
+    {L"uninstall", CliCommand::Uninstall},
 };
 
 const std::vector<std::pair<const wchar_t*, SortKey>> kSortKeys = {
     {L"name", SortKey::Name}, {L"size", SortKey::Size}, {L"date", SortKey::Date}, {L"category", SortKey::Category}};
+
+// --sweep all|none|keep|LIST; a LIST is checked against the leftovers once they are known.
+bool ParseSweep(const std::wstring& text, CliOptions& opt, std::wstring& error) {
+    const std::vector<std::pair<const wchar_t*, SweepMode>> modes = {
+        {L"all", SweepMode::All}, {L"none", SweepMode::None}, {L"keep", SweepMode::Keep}};
+    if (FromName(text, modes, opt.sweep)) return true;
+    if (text.empty() || text.find_first_not_of(L"0123456789,- ") != std::wstring::npos) {
+        error = L"--sweep takes all, none, keep or numbers and ranges like 2,4-6, not '" + text + L"'";
+        return false;
+    }
+    opt.sweep = SweepMode::List;
+    opt.sweepList = text;
+    return true;
+}
 
 // The operands of a command: search TEXT (or --category), show NAME|ID, nothing for the others.
 bool CheckOperands(CliOptions& opt, bool haveCategory, const std::vector<std::wstring>& operands,
@@ -72,9 +87,14 @@ bool CheckOperands(CliOptions& opt, bool haveCategory, const std::vector<std::ws
         }
         return true;
     }
-    if (opt.command == CliCommand::Show) {
+    if (opt.command != CliCommand::Uninstall && (opt.yes || opt.allowChanges || opt.sweep != SweepMode::Ask)) {
+        error = L"--yes, --allow-changes and --sweep belong to the uninstall command";
+        return false;
+    }
+    if (opt.command == CliCommand::Show || opt.command == CliCommand::Uninstall) {
         if (operands.size() != 1 || operands.front().empty()) {
-            error = L"show needs one program: its NAME (quote it when it has spaces) or its ID";
+            error = std::wstring(opt.command == CliCommand::Show ? L"show" : L"uninstall") +
+                    L" needs one program: its NAME (quote it when it has spaces) or its ID";
             return false;
         }
         opt.target = operands.front();
@@ -130,6 +150,12 @@ bool ParseCliArgs(const std::vector<std::wstring>& args, CliOptions& opt, std::w
                 error = L"--sort takes name, size, date or category, not '" + text + L"'";
                 return false;
             }
+        } else if (a == L"--yes" || a == L"-y") {
+            opt.yes = true;
+        } else if (a == L"--allow-changes") {
+            opt.allowChanges = true;
+        } else if (a == L"--sweep") {
+            if (!value(text) || !ParseSweep(text, opt, error)) return false;
         } else if (a == L"--category") {
             if (!value(opt.target)) return false;
             haveCategory = true;

@@ -42,6 +42,12 @@ void Console::Line(const std::string& text) {
     m_sink.Write(text + "\n");
 }
 
+void Console::Prompt(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    ClearLocked();
+    m_sink.Write(text);
+}
+
 void Console::Activity(const std::string& text) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_sink.IsConsole()) {

@@ -28,6 +28,8 @@ public:
     void Say(const std::string& text);
     // A line as it is.
     void Line(const std::string& text);
+    // A question, the answer typed after it on the same line.
+    void Prompt(const std::string& text);
     // Replaces the activity line (on a console: in place; elsewhere: as a line of its own).
     void Activity(const std::string& text);
     void ClearActivity();

@@ -9,6 +9,7 @@
 #include "CliCategories.h"
 #include "KxUninstIf.h"
 #include "ProgramList.h"
+#include "UninstallFlow.h"
 #include "WinText.h"
 
 namespace {
@@ -62,6 +63,8 @@ void CliSession::Note(const std::string& text) {
 
 int CliSession::Run() {
     if (m_cli.opt.command == CliCommand::Register || m_cli.opt.command == CliCommand::Unregister) return Register();
+    const std::string refusal = UninstallRefusal(m_cli.opt);
+    if (!refusal.empty()) return Fail(kExitUsage, FromUtf8(refusal));
     int rc = Start();
     if (rc == kExitOk) rc = WaitForList();
     if (rc == kExitOk && m_cli.opt.command == CliCommand::Refresh) {
@@ -214,6 +217,8 @@ int CliSession::Report() {
             return ReportSearch();
         case CliCommand::Show:
             return ReportShow();
+        case CliCommand::Uninstall:
+            return UninstallFlow(m_cli, m_host, m_vecRecords).Run();
         default:
             return kExitOk;
     }

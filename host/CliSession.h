@@ -13,9 +13,10 @@
 enum CliExit {
     kExitOk = 0,
     kExitNotFound = 1,     // show: no such program
-    kExitUsage = 2,        // usage errors, unknown categories, a show NAME of several programs
+    kExitUsage = 2,        // usage errors, unknown categories, a NAME of several programs, a refused uninstall
     kExitComponent = 3,    // the component is missing, cannot load, or cannot work here (no window)
     kExitTimeout = 4,
+    kExitStillInstalled = 5,  // uninstall: the program is still installed after its uninstaller
     kExitInterrupted = 130,
 };
 

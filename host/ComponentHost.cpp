@@ -26,6 +26,13 @@ BOOL WINAPI ConsoleHandler(DWORD dwCtrlType) {
 
 std::wstring Wide(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
 
+std::wstring HexText(UINT n) {
+    wchar_t text[16];
+    _snwprintf(text, 16, L"%x", n);
+    text[15] = L'\0';
+    return text;
+}
+
 // A top-level window of the thread that is not ours: input-method windows come with the thread's first window,
 // the probe is gone, the listener is message-only.
 BOOL CALLBACK FindForeignWindow(HWND hWnd, LPARAM lParam) {
@@ -262,31 +269,55 @@ bool ComponentHost::ReadSoftList(std::vector<SoftRecord>& records, std::wstring&
     return true;
 }
 
-bool ComponentHost::ReadCategories(std::vector<CCategoryItem>& items, std::wstring& error) {
+template <typename Item>
+bool ComponentHost::ReadItems(UINT nType, const wchar_t* pszWhat, std::vector<Item>& items, std::wstring& error) {
     items.clear();
     UINT nSize = 0;
-    HRESULT code = m_pList->GetSize(LIST_CATEGORY, &nSize);
+    HRESULT code = m_pList->GetSize(nType, &nSize);
+    const std::wstring type = L"0x" + HexText(nType);
     if (code != 0) {
-        error = L"GetSize of the category list failed with code " + std::to_wstring(code);
+        error = L"GetSize of the " + std::wstring(pszWhat) + L" list failed with code " + std::to_wstring(code);
         return false;
     }
     std::vector<BYTE> buffer;
     for (UINT i = 0; i < nSize; ++i) {
-        code = ReadRecord(LIST_CATEGORY, i, buffer);
-        if (code == UNINST_ERR_INDEX) break;
+        code = ReadRecord(nType, i, buffer);
+        if (code == UNINST_ERR_INDEX) break;  // the list became shorter meanwhile
         if (code != 0) {
-            error = L"GetItemByIndex(0x100, " + std::to_wstring(i) + L") failed with code " + std::to_wstring(code);
+            error = L"GetItemByIndex(" + type + L", " + std::to_wstring(i) + L") failed with code " +
+                    std::to_wstring(code);
             return false;
         }
-        CCategoryItem item;
+        Item item;
         CSerializer reader(buffer.data(), static_cast<UINT>(buffer.size()));
         if (!item.Deserialize(reader)) {
-            error = L"category record " + std::to_wstring(i) + L" cannot be read";
+            error = std::wstring(pszWhat) + L" record " + std::to_wstring(i) + L" cannot be read";
             return false;
         }
         items.push_back(item);
     }
     return true;
+}
+
+bool ComponentHost::ReadCategories(std::vector<CCategoryItem>& items, std::wstring& error) {
+    return ReadItems(LIST_CATEGORY, L"category", items, error);
+}
+
+bool ComponentHost::ReadSweepList(std::vector<CPowerSweepItem>& items, std::wstring& error) {
+    return ReadItems(LIST_SWEEP, L"leftover", items, error);
+}
+
+UINT ComponentHost::SweepListSize() {
+    UINT nSize = 0;
+    return m_pList && m_pList->GetSize(LIST_SWEEP, &nSize) == 0 ? nSize : 0;
+}
+
+HRESULT ComponentHost::Uninstall(UINT nSoftId) { return m_pUninst->Uninstall(nSoftId); }
+
+HRESULT ComponentHost::CancelUninstall(UINT nSoftId) { return m_pUninst->CancelUninstall(nSoftId); }
+
+HRESULT ComponentHost::PowerSweep(UINT nSoftId, std::vector<UINT> ids) {
+    return m_pUninst->PowerSweep(nSoftId, ids.empty() ? nullptr : ids.data(), static_cast<UINT>(ids.size()));
 }
 
 HRESULT ComponentHost::Search(UINT nSearchType, const std::wstring& text, std::vector<UINT>& ids) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CategoryItem.h"
+#include "PowerSweepItem.h"
 #include "KxUninstIf.h"
 #include "ScopedHandle.h"
 #include "SoftItem.h"
@@ -54,6 +55,8 @@ public:
     // onInterrupt (when given) and remembers it for Interrupted().
     void ForwardConsoleInterrupt(std::function<void()> onInterrupt = nullptr);
     bool Interrupted() const { return m_bInterrupted; }
+    // What a later Ctrl-C does on the host thread (an uninstall cancels), replacing the earlier handler.
+    void OnInterrupt(std::function<void()> onInterrupt) { m_onInterrupt = std::move(onInterrupt); }
 
     // Runs the thread's message loop for at most waitMs, or until a message arrives, and returns the queued
     // notifications. The component's own window lives on this thread too.
@@ -71,11 +74,22 @@ public:
     HRESULT Search(UINT nSearchType, const std::wstring& text, std::vector<UINT>& ids);
     HRESULT Refresh();
 
+    // The uninstall and the forced sweep; the states are the data component's (DataStates).
+    HRESULT Uninstall(UINT nSoftId);
+    HRESULT CancelUninstall(UINT nSoftId);
+    HRESULT PowerSweep(UINT nSoftId, std::vector<UINT> ids);
+    bool ReadSweepList(std::vector<CPowerSweepItem>& items, std::wstring& error);
+    // The leftover list's size; a sweep holds the list for its whole length, so this also waits for it to end.
+    UINT SweepListSize();
+
 private:
     static LRESULT CALLBACK ListenerProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
     bool CreateListener(std::wstring& error);
     // Reads record nIndex of a list into bytes, growing the buffer while the component says it is too small.
     HRESULT ReadRecord(UINT nType, UINT nIndex, std::vector<BYTE>& buffer);
+    // Every record of a list of plain records (categories, leftovers).
+    template <typename Item>
+    bool ReadItems(UINT nType, const wchar_t* pszWhat, std::vector<Item>& items, std::wstring& error);
 
     kx::unique_hmodule m_hDll;
     kx::com_ptr<IKxUninstMgr> m_pUninst;

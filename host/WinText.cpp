@@ -91,6 +91,15 @@ std::wstring LinuxPath(const std::wstring& windowsPath) {
     return ThroughDriveC(out);
 }
 
+std::wstring WindowsPathOfLinux(const std::wstring& linuxPath) {
+    DosNameFn fn = WineDosName();
+    wchar_t* dosName = fn && !linuxPath.empty() ? fn(ToUtf8(linuxPath).c_str()) : nullptr;
+    if (!dosName) return std::wstring();
+    std::wstring out(dosName);
+    HeapFree(GetProcessHeap(), 0, dosName);
+    return out;
+}
+
 std::wstring UserPath(const std::wstring& windowsPath) {
     std::wstring unixPath = LinuxPath(windowsPath);
     return unixPath.empty() ? windowsPath : unixPath;

@@ -15,6 +15,8 @@ std::wstring HResultText(HRESULT hr);
 bool RunningUnderWine();
 // Under Wine the Linux path of a Windows path (empty when it has none); elsewhere empty.
 std::wstring LinuxPath(const std::wstring& windowsPath);
+// Under Wine the Windows path of a Linux one (empty when Wine has none); elsewhere empty.
+std::wstring WindowsPathOfLinux(const std::wstring& linuxPath);
 // The path the user works with: the Linux path under Wine when there is one, else the path itself.
 std::wstring UserPath(const std::wstring& windowsPath);
 

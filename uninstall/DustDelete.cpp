@@ -24,6 +24,8 @@ bool IsShortcutPath(const std::wstring& strPath) {
     return strPath.size() >= 3 && _wcsicmp(strPath.c_str() + strPath.size() - 3, L"lnk") == 0;
 }
 
+DustKind FileKind(const std::wstring& strPath) { return IsShortcutPath(strPath) ? DustKind::Link : DustKind::File; }
+
 }  // namespace
 
 bool CDustman::MayDelete(const std::wstring& strText, DustKind kind, const char* pszFunction) {
@@ -49,10 +51,23 @@ BOOL CDustman::ShellDelete(LPCWSTR pszPath) {
 
 void CDustman::DeleteFileDust(std::wstring strPath) {
     if (strPath.empty()) return;
-    const bool bFolder = PathIsDirectoryW(strPath.c_str()) != FALSE;
-    if (bFolder && strPath.back() == L'\\') strPath.pop_back();
-    const DustKind kind = bFolder ? DustKind::Folder : IsShortcutPath(strPath) ? DustKind::Link : DustKind::File;
-    if (!MayDelete(strPath, kind, "CDustman::DeleteFileDust")) return;
+    const char kFunction[] = "CDustman::DeleteFileDust";
+    if (strPath.back() == L'\\') {
+        const bool bFolder = PathIsDirectoryW(strPath.c_str()) != FALSE;
+        if (bFolder) strPath.pop_back();
+        if (!MayDelete(strPath, bFolder ? DustKind::Folder : FileKind(strPath), kFunction)) return;
+    } else {
+        // Most leftovers are files, so the text is judged as one first, without a look of our own at it: the
+        // guard reads the path's attributes anyway, and its "changed" tells a folder, judged again as a folder.
+        EnsureGuard();
+        const wchar_t* pszReason = DustGuardRefusal(strPath, FileKind(strPath), *m_pGuard);
+        if (pszReason && wcscmp(pszReason, L"changed") == 0) {
+            if (!MayDelete(strPath, DustKind::Folder, kFunction)) return;
+        } else if (pszReason) {
+            KXLOG_AS(0, kFunction, L"guard: refused [%s] (%s)", strPath.c_str(), pszReason);
+            return;
+        }
+    }
     ShellDelete(strPath.c_str());
     if (!Exists(strPath)) return;
     if (PathIsDirectoryW(strPath.c_str())) {

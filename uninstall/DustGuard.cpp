@@ -93,15 +93,14 @@ std::wstring NormFolder(const std::wstring& strPath) {
 }
 
 void AddFolder(std::vector<std::wstring>& vec, const std::wstring& strPath) {
-    std::wstring norm = NormFolder(strPath);
+    std::wstring final = FinalPath(strPath);
+    if (!final.empty()) final = Lower(TrimSlashes(final));
+    // A folder that is its own final path is in long form already (see FormRefusal).
+    const std::wstring norm = !final.empty() && final == Lower(TrimSlashes(strPath)) ? final : NormFolder(strPath);
     if (norm.size() < 2) return;
     vec.push_back(norm);
     // A profile folder that links elsewhere protects where it leads too.
-    std::wstring final = FinalPath(strPath);
-    if (!final.empty()) {
-        final = Lower(TrimSlashes(final));
-        if (final != norm) vec.push_back(final);
-    }
+    if (!final.empty() && final != norm) vec.push_back(final);
 }
 
 std::wstring CsidlPath(int nCsidl) {
@@ -180,9 +179,11 @@ std::vector<std::wstring> UnixRootDrives() {
     auto pfnUnixName = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!pfnUnixName) return drives;
+    // Only the letters in use are asked for their type: under Wine each question goes to the mount manager.
+    const DWORD dwDrives = GetLogicalDrives();
     for (wchar_t letter = L'a'; letter <= L'z'; ++letter) {
         const wchar_t szRoot[] = {letter, L':', L'\\', 0};
-        if (GetDriveTypeW(szRoot) == DRIVE_NO_ROOT_DIR) continue;
+        if (!(dwDrives & (1u << (letter - L'a'))) || GetDriveTypeW(szRoot) == DRIVE_NO_ROOT_DIR) continue;
         char* pszUnix = pfnUnixName(szRoot);
         if (pszUnix && strcmp(pszUnix, "/") == 0) drives.push_back(std::wstring{letter, L':'});
         if (pszUnix) HeapFree(GetProcessHeap(), 0, pszUnix);
@@ -280,12 +281,15 @@ const wchar_t* FormRefusal(const std::wstring& strText, DustKind kind) {
     if (dwAttributes == INVALID_FILE_ATTRIBUTES) return L"missing";
     if (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return L"link";
     if ((kind == DustKind::Folder) != ((dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) return L"changed";
+    // The final path is made of long names, so a text equal to it is in long form too. Only a text that
+    // differs from it is asked for its long form (which Wine builds by searching every folder on the way, four
+    // times the cost of the open and the query), to tell a short name from a link.
+    const std::wstring final = FinalPath(trimmed);
+    if (!final.empty() && EqualNoCase(TrimSlashes(final), trimmed)) return nullptr;
     wchar_t szLong[MAX_PATH] = {};
     n = GetLongPathNameW(trimmed.c_str(), szLong, MAX_PATH);
     if (n == 0 || n >= MAX_PATH || !EqualNoCase(szLong, trimmed)) return L"noncanonical";
-    std::wstring final = FinalPath(trimmed);
-    if (final.empty() || !EqualNoCase(TrimSlashes(final), trimmed)) return L"link";
-    return nullptr;
+    return L"link";
 }
 
 // Where the path stands: the system's and the user's folders, the Windows folder, other programs.

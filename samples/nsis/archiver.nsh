@@ -8,3 +8,4 @@
 !define ICON
 !define SHORTCUT
 !define INSTALL_DATE "20240115"
+!define SILENT_UNINSTALL

@@ -7,3 +7,5 @@
 !define EXE "KxDiary.exe"
 !define SHORTCUT
 !define LEAVES_BEHIND
+; Its UninstallString runs silently.
+!define SILENT_UNINSTALL

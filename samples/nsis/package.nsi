@@ -2,7 +2,9 @@
 ;   NAME (display name), KEY (Uninstall subkey), VERSION, PUBLISHER, EXE (the installed program),
 ;   PER_USER (defined: installed for the current user under HKCU), SHORTCUT (defined: a Start-menu shortcut),
 ;   ICON (defined: the program carries an icon that DisplayIcon names), INSTALL_DATE (optional),
-;   LEAVES_BEHIND (defined: data, shortcuts and a Run value that the uninstaller does not remove).
+;   LEAVES_BEHIND (defined: data, shortcuts and a Run value that the uninstaller does not remove),
+;   SILENT_UNINSTALL (defined: the UninstallString itself asks for a silent uninstall, as many installers write
+;   it; without it the uninstaller shows its dialog).
 ; Built with: makensis -INPUTCHARSET UTF8 -DPKG=<name> -DBUILD=<folder with the programs> -DOUT=<installer>
 Unicode true
 Target amd64-unicode
@@ -39,7 +41,11 @@ Section "Install"
   WriteRegStr ${HIVE} "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr ${HIVE} "${UNINST_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr ${HIVE} "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr ${HIVE} "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  !ifdef SILENT_UNINSTALL
+    WriteRegStr ${HIVE} "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" /S'
+  !else
+    WriteRegStr ${HIVE} "${UNINST_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  !endif
   WriteRegStr ${HIVE} "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD ${HIVE} "${UNINST_KEY}" "NoModify" 1
   WriteRegDWORD ${HIVE} "${UNINST_KEY}" "NoRepair" 1

@@ -1,6 +1,7 @@
 # kxuninst.exe on its own: arguments, views (golden files in golden/), and folders without the component.
 kx_add_test(NAME host_cli
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CliTest.cpp ${CMAKE_CURRENT_LIST_DIR}/CliRun.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/CliTest.cpp ${CMAKE_CURRENT_LIST_DIR}/UninstallCliTest.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/CliRun.cpp
           ${CMAKE_CURRENT_LIST_DIR}/Golden.cpp
   LIBS kxuninst_cli
   DLLS kxuninst KxUninst)

@@ -108,6 +108,26 @@ TEST_F(DustGuardTest, CanonicalFormOnly) {
                *s_ctx);
 }
 
+// A short name opens the same file as its long one; only the long form is canonical, wherever on the way the
+// short name stands.
+TEST_F(DustGuardTest, ShortNamesAreNotTheCanonicalForm) {
+    const std::wstring folder = *s_tmp / L"App\\Long Folder Name", file = folder + L"\\long file name.data";
+    kxtest::WriteFileBytes(file, "x");
+    auto shortName = [](const std::wstring& path) {
+        wchar_t sz[MAX_PATH] = {};
+        DWORD n = GetShortPathNameW(path.c_str(), sz, MAX_PATH);
+        return n > 0 && n < MAX_PATH ? std::wstring(sz, n) : std::wstring();
+    };
+    const std::wstring shortFolder = shortName(folder), shortFile = shortName(file);
+    ASSERT_FALSE(shortFolder.empty() || shortFolder == folder || shortFile.empty() || shortFile == file);
+    ExpectRows({{file, DustKind::File, nullptr},
+                {folder, DustKind::Folder, nullptr},
+                {shortFile, DustKind::File, L"noncanonical"},
+                {shortFolder + file.substr(folder.size()), DustKind::File, L"noncanonical"},
+                {shortFolder, DustKind::Folder, L"noncanonical"}},
+               *s_ctx);
+}
+
 TEST_F(DustGuardTest, NoLinksNorAnythingReachedThroughOne) {
     const std::wstring app = std::wstring(dusttest::kLinks) + L"\\App";
     ExpectRows({{app + L"\\data.txt", DustKind::File, nullptr},

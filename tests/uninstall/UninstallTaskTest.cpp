@@ -215,11 +215,13 @@ TEST_F(UninstallTask, CancelEndsTheWaitAndLeavesTheUninstallerRunning) {
     kxtest::LogMark log;
     {
         kxtest::AsyncCall task([&] { mgr.TaskUninstall(nId); }, [&] { SetEvent(release.get()); });
-        ASSERT_TRUE(kxtest::PumpUntil([&] { return log.Has(L"job包含的进程数:1"); }, 20000));
+        const std::wstring alive = event + L"Alive";
+        auto running = [&] { return kx::unique_handle(OpenMutexW(SYNCHRONIZE, FALSE, alive.c_str())).get() != nullptr; };
+        // The job counts the uninstaller before it has run a line of its own: wait for it to say it is there.
+        ASSERT_TRUE(kxtest::PumpUntil([&] { return log.Has(L"job包含的进程数:1") && running(); }, 20000));
         SetEvent(mgr.m_hCancelEvent.get());
         EXPECT_TRUE(task.Join(2000)) << "the wait sees the cancel at its next poll";
-        EXPECT_TRUE(kx::unique_handle(OpenMutexW(SYNCHRONIZE, FALSE, (event + L"Alive").c_str())))
-            << "the uninstaller runs on";
+        EXPECT_TRUE(running()) << "the uninstaller runs on";
     }
     SetEvent(release.get());
     EXPECT_EQ(States(nId), (std::vector<UINT>{16, 17, 19}));
