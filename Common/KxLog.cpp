@@ -15,7 +15,8 @@ CKxLog& CKxLog::Instance() {
     return log;
 }
 
-CKxLog::CKxLog() : m_pBuffer(new wchar_t[kLineCapacity]), m_nCapacity(kLineCapacity) { m_pBuffer[0] = L'\0'; }
+// Two characters beyond the capacity: room for the line feed the debugger output gets after a full line.
+CKxLog::CKxLog() : m_pBuffer(new wchar_t[kLineCapacity + 2]), m_nCapacity(kLineCapacity) { m_pBuffer[0] = L'\0'; }
 
 CKxLog::~CKxLog() { delete[] m_pBuffer; }
 
@@ -59,9 +60,13 @@ void CKxLog::Write(int, const char* pszFile, int nLine, const char* pszFunction,
 }
 
 void CKxLog::Emit() {
+    // The line and its line feed in one call: under Wine each call raises two exceptions and asks the server
+    // for a debug monitor's buffer, so a second call for the line feed alone would double that cost.
     if (m_dwFlags & KXLOG_DEBUGGER) {
+        m_pBuffer[m_nLength] = L'\n';
+        m_pBuffer[m_nLength + 1] = L'\0';
         OutputDebugStringW(m_pBuffer);
-        OutputDebugStringW(L"\n");
+        m_pBuffer[m_nLength] = L'\0';
     }
     if ((m_dwFlags & KXLOG_FILE) && m_szFilePath[0]) AppendToFile();
 }

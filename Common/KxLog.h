@@ -1,7 +1,7 @@
 // The process-wide file logger. A line is formatted and written by one call that holds the logger's lock from
 // the prefixes to the file append, so a line is never mixed with another thread's, and the message's
 // arguments are evaluated before the lock is taken. Use the KXLOG macros; they test IsEnabled first and build
-// nothing for a level that is not written.
+// nothing for a level that is not written, nor when the line would go nowhere.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +29,9 @@ public:
     static CKxLog& Instance();
 
     bool IsEnabled(int nLevel) const { return nLevel <= m_nLevel; }
+    // Whether a line would reach the debugger output or a file: without either, composing it is wasted (the
+    // flags of a logger that no module has opened yet name a file, but it has no path).
+    bool HasOutput() const { return (m_dwFlags & KXLOG_DEBUGGER) || ((m_dwFlags & KXLOG_FILE) && m_szFilePath[0]); }
     // One line: the prefixes the flags ask for, then the message.
     void Write(int nLevel, const char* pszFile, int nLine, const char* pszFunction, const wchar_t* pszFormat, ...);
 
@@ -72,7 +75,8 @@ std::string KxQualifiedName(const char* pszPrettyFunction);
 #define KXLOG_AS(level, function, ...)                                                          \
     do {                                                                                        \
         CKxLog& kxLog_ = CKxLog::Instance();                                                    \
-        if (kxLog_.IsEnabled(level)) kxLog_.Write((level), KX_LOG_SOURCE, __LINE__, (function), __VA_ARGS__); \
+        if (kxLog_.IsEnabled(level) && kxLog_.HasOutput())                                    \
+            kxLog_.Write((level), KX_LOG_SOURCE, __LINE__, (function), __VA_ARGS__);           \
     } while (0)
 
 #define KXLOG(level, ...) KXLOG_AS(level, KxQualifiedName(__PRETTY_FUNCTION__).c_str(), __VA_ARGS__)

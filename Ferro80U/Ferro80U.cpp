@@ -9,6 +9,7 @@
 // here). A reading advances the set with one AND and one shift per letter, against per-letter masks of the
 // input's positions; most characters are done after a single AND that comes out empty.
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -183,9 +184,15 @@ bool Spells(const wchar_t* text, const Input& input) {
         if (reached == 0) {
             // Nothing under way: skip to a character that may begin a run, one test each. (An ASCII control
             // character may pass the first test; the full test below rejects it.)
-            while (c < 128 ? (c | 0x20) != first && c != 0
-                           : !(bmp[c] & (kLiteral | firstLetters)) && c != first && (c < 0xD800 || c >= 0xDC00))
-                c = static_cast<unsigned short>(*text++);
+            const uint32_t starts = kLiteral | firstLetters;
+            if (first < 128) {  // the usual typed input: no character beyond ASCII can be the first itself
+                while (c < 128 ? (c | 0x20) != first && c != 0 : !(bmp[c] & starts) && c - 0xD800u >= 0x400u)
+                    c = static_cast<unsigned short>(*text++);
+            } else {
+                while (c < 128 ? (c | 0x20) != first && c != 0
+                               : !(bmp[c] & starts) && c != first && c - 0xD800u >= 0x400u)
+                    c = static_cast<unsigned short>(*text++);
+            }
         }
         if (c == 0) return false;
         const uint64_t from = reached | 1;  // a run may begin at this unit
@@ -226,8 +233,18 @@ struct LastInput {
 
 DWORD g_dwTls = TLS_OUT_OF_INDEXES;
 
+// The first 64 slots are read from the thread's environment block, as TlsGetValue reads them, without the call
+// (and its last-error write): a host asks once per name.
+// (GCC takes the segment read inside NtCurrentTeb for an access to a zero-length array.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
+void* ThreadSlot() {
+    return g_dwTls < 64 ? NtCurrentTeb()->TlsSlots[g_dwTls] : TlsGetValue(g_dwTls);
+}
+#pragma GCC diagnostic pop
+
 LastInput& ThreadLastInput() {
-    auto* last = static_cast<LastInput*>(TlsGetValue(g_dwTls));
+    auto* last = static_cast<LastInput*>(ThreadSlot());
     if (!last) {
         last = new LastInput();
         TlsSetValue(g_dwTls, last);
@@ -243,7 +260,13 @@ void FreeThreadLastInput() {
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
+// The C++ runtime is linked in statically; its emergency exception pool (about 73 KB) is freed when a host
+// unloads the library, which hosts do again and again.
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID pReserved) {
     switch (dwReason) {
     case DLL_PROCESS_ATTACH:
         g_dwTls = TlsAlloc();
@@ -254,6 +277,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
     case DLL_PROCESS_DETACH:
         FreeThreadLastInput();
         TlsFree(g_dwTls);
+        if (!pReserved) __gnu_cxx::__freeres();  // FreeLibrary, not process exit
         break;
     }
     return TRUE;
@@ -261,13 +285,26 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD dwReason, LPVOID) {
 
 namespace FERRO {
 
+// True when the kept input is the same text; the comparison stops at the first difference, so a host's
+// unchanged input costs one pass over it and no library calls.
+bool SameInput(const LastInput& last, const wchar_t* pszInput, bool& bFits) {
+    const size_t kRoom = sizeof(last.text) / sizeof(last.text[0]);
+    size_t i = 0;
+    for (; i < kRoom; ++i) {
+        if (last.text[i] != pszInput[i]) break;
+        if (pszInput[i] == L'\0') return bFits = true, last.usable;
+    }
+    while (i < kRoom && pszInput[i]) ++i;
+    bFits = i < kRoom;
+    return false;
+}
+
 long MatchByPY(wchar_t* pszText, wchar_t* pszInput, int* pbMatch) {
     if (pbMatch) *pbMatch = 0;
     if (!pszText || !pszInput || !pbMatch) return E_POINTER;
     LastInput& last = ThreadLastInput();
-    const size_t len = wcslen(pszInput);
-    const bool fits = len < sizeof(last.text) / sizeof(last.text[0]);
-    if (!last.usable || !fits || wcscmp(last.text, pszInput) != 0) {
+    bool fits = false;
+    if (!SameInput(last, pszInput, fits)) {
         last.input = Input();
         const bool readable = last.input.Read(pszInput);
         last.usable = readable && fits;

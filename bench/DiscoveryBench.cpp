@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchFloor.h"
 #include "KxUninstAPI.h"
 #include "KxLog.h"
 #include "KxUninstStartup.h"
@@ -28,61 +29,6 @@ double NowMs() {
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
     return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
-
-void WalkFloor(std::wstring& path, ULONGLONG& nFiles) {
-    size_t base = path.size();
-    path += L"\\*";
-    WIN32_FIND_DATAW fd;
-    kx::unique_hfind hFind(
-        FindFirstFileExW(path.c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    path.resize(base);
-    if (!hFind) return;
-    do {
-        if (fd.cFileName[0] == L'.') continue;
-        ++nFiles;
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            path += L'\\';
-            path += fd.cFileName;
-            WalkFloor(path, nFiles);
-            path.resize(base);
-        }
-    } while (FindNextFileW(hFind.get(), &fd));
-}
-
-// The folder an entry names: its InstallLocation, else the uninstall command up to its last backslash.
-std::wstring EntryFolder(const kx::CRegKey& entry) {
-    std::wstring folder = entry.String(L"InstallLocation");
-    if (!folder.empty()) return folder;
-    std::wstring command = entry.String(L"UninstallString");
-    if (!command.empty() && command[0] == L'"') command.erase(0, 1);
-    size_t slash = command.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : command.substr(0, slash);
-}
-
-size_t Floor(ULONGLONG& nFiles) {
-    struct Place {
-        HKEY root;
-        const wchar_t* path;
-    } places[] = {{HKEY_LOCAL_MACHINE, UNINST_API::kUninstallPath},
-                  {HKEY_LOCAL_MACHINE, UNINST_API::kWow64UninstallPath},
-                  {HKEY_CURRENT_USER, UNINST_API::kUninstallPath}};
-    size_t nEntries = 0;
-    nFiles = 0;
-    for (const Place& place : places) {
-        kx::CRegKey key(place.root, place.path);
-        DWORD n = key.SubKeyCount();
-        for (DWORD i = 0; i < n; ++i) {
-            std::wstring name = key.SubKeyName(i);
-            kx::CRegKey entry(place.root, std::wstring(place.path) + name);
-            if (entry.String(L"DisplayName").empty()) continue;
-            ++nEntries;
-            std::wstring folder = EntryFolder(entry);
-            while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-            if (!folder.empty()) WalkFloor(folder, nFiles);
-        }
-    }
-    return nEntries;
 }
 
 double Median(std::vector<double> v) {
@@ -162,7 +108,7 @@ int wmain(int argc, wchar_t** argv) {
     CreateUnItemInside(warm, nullptr);
     if (argc > 2 && wcsstr(argv[2], L"profile")) Profile(warm);
     ULONGLONG nFiles = 0;
-    size_t nEntries = Floor(nFiles);
+    size_t nEntries = kxbench::Floor(nFiles);
 
     // The same pass with the log file closed shows what the log lines cost (they are the logger's, not
     // discovery's: each one reopens the log file).
@@ -172,7 +118,7 @@ int wmain(int argc, wchar_t** argv) {
     size_t nRecords = warm.size();
     for (int r = 0; r < rounds; ++r) {
         double t0 = NowMs();
-        Floor(nFiles);
+        kxbench::Floor(nFiles);
         double t1 = NowMs();
         InsideMap map;
         CreateUnItemInside(map, nullptr);

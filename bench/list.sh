@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # scripts/bench list [fuzz]: the uninstallable list on the synthetic machine of the discovery benchmark.
 #   - time to the list-ready notification (0x200001) from a warm cache and from a full discovery, in-process,
-#     median of the runs;
+#     median of the runs; the second against the discovery benchmark's floor (Uninstall keys enumerated, install
+#     folders walked) on the same machine in the same run;
 #   - Wine's own `uninstaller --list` on the same prefix, against the warm-cache run of our driver, both timed
 #     from outside as whole processes (start-up included on both sides);
 #   - a bounded fuzz run of the cache loader.
@@ -50,8 +51,11 @@ now_ns() { date +%s%N; }
 rm -f "$work/cache/"*; ready_ms >/dev/null
 # A warm run counts only when the cache was accepted: a rejected file is deleted by the load (the data
 # component may not know its rules version yet when the cache is read), and its list then came from discovery.
-disc=(); cached=(); rejected=0
+floor_ms() { "$harness" exec wine "$exe" floor 1 | tr -d '\r' | sed -n 's/^floor ms: \([0-9.]*\).*/\1/p'; }
+# The floor is taken beside each full discovery, so that a change in the machine's load hits both alike.
+disc=(); cached=(); floors=(); rejected=0
 for i in 1 2 3; do
+  floors+=("$(floor_ms)")
   rm -f "$work/cache/"*
   disc+=("$(ready_ms)")                 # full discovery; Uninit saves the cache
   t=$(ready_ms exit)                    # from that cache
@@ -60,6 +64,7 @@ done
 d=$(printf '%s\n' "${disc[@]}" | median)
 [ ${#cached[@]} -gt 0 ] || { echo "bench list: the cache was rejected in every run" >&2; exit 1; }
 c=$(printf '%s\n' "${cached[@]}" | median)
+f=$(printf '%s\n' "${floors[@]}" | median)
 items=$("$harness" exec wine "$exe" ready "$cache" | tr -d '\r' | sed -n 's/.*items: //p')
 
 # Whole processes, start-up included: ours from the warm cache (runs whose cache was rejected are left
@@ -79,9 +84,11 @@ listed=$(grep -c . "$tmp/ul.txt" || true)
 
 echo "synthetic machine: $n programs, $m files; soft list: $items items; wine uninstaller listed $listed lines"
 echo "list ready from a full discovery: $d ms (runs: ${disc[*]})"
+echo "floor (enumerate + walk):         $f ms (runs: ${floors[*]})"
 echo "list ready from a warm cache:     $c ms (runs: ${cached[*]}; cache rejected in $rejected of 3)"
 echo "whole process, warm cache:        $o ms (runs: ${ours[*]})"
 echo "wine uninstaller --list:          $w ms (runs: ${wine_ul[*]})"
 fuzz
+awk -v d="$d" -v f="$f" 'BEGIN { printf "cold-list/floor ratio: %.2f\n", d / f }'
 awk -v c="$c" -v d="$d" 'BEGIN { printf "cache/discovery ratio: %.2f\n", c / d }'
 awk -v o="$o" -v w="$w" 'BEGIN { printf "cache/wine-uninstaller ratio: %.2f\n", o / w }'

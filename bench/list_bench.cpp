@@ -1,6 +1,8 @@
 // Benchmark driver of the uninstallable list, one mode per run:
 //   list_bench ready CACHEDIR [exit]  the host's view: Init, time until the soft list is ready (0x200001),
 //                                     then Uninit (which saves the cache); "exit" leaves at once instead.
+//   list_bench floor ROUNDS           the discovery benchmark's floor (Uninstall keys enumerated, install folders
+//                                     walked), the median of ROUNDS runs after one that warms the caches.
 //   list_bench fuzz TOTAL DIR         TOTAL mutated cache files loaded by child batches; a batch that dies
 //                                     counts as a crash.
 //   list_bench fuzz-batch SEED COUNT DIR   one batch (run by "fuzz").
@@ -9,12 +11,14 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "BenchFloor.h"
 #include "KxUninstMgr.h"
 #include "KxUninstStartup.h"
 #include "Serializer.h"
@@ -77,6 +81,26 @@ int Ready(const std::wstring& cacheDir, bool exitAtReady) {
     mgr->Release();
     DestroyWindow(hWnd);
     return g_readyMs < 0 ? 1 : 0;
+}
+
+// ---- floor ----
+
+int FloorMs(int rounds) {
+    QueryPerformanceFrequency(&g_freq);
+    ULONGLONG nFiles = 0;
+    QueryPerformanceCounter(&g_start);
+    kxbench::Floor(nFiles);
+    const double first = ElapsedMs();
+    std::vector<double> runs;
+    for (int r = 0; r < std::max(1, rounds); ++r) {
+        QueryPerformanceCounter(&g_start);
+        kxbench::Floor(nFiles);
+        runs.push_back(ElapsedMs());
+    }
+    std::sort(runs.begin(), runs.end());
+    printf("floor ms: %.1f directory entries: %I64u first run in the process: %.1f ms\n", runs[runs.size() / 2],
+           nFiles, first);
+    return 0;
 }
 
 // ---- fuzz ----
@@ -231,8 +255,9 @@ int wmain(int argc, wchar_t** argv) {
     if (!kxtest::RequireSandboxedPrefix()) return 3;
     std::wstring mode = argc > 1 ? argv[1] : L"";
     if (mode == L"ready" && argc >= 3) return Ready(argv[2], argc >= 4 && std::wstring(argv[3]) == L"exit");
+    if (mode == L"floor") return FloorMs(argc >= 3 ? _wtoi(argv[2]) : 3);
     if (mode == L"fuzz" && argc >= 4) return Fuzz(_wtoi(argv[2]), argv[3]);
     if (mode == L"fuzz-batch" && argc >= 5) return FuzzBatch(static_cast<unsigned>(_wtoi(argv[2])), _wtoi(argv[3]), argv[4]);
-    fprintf(stderr, "usage: list_bench ready CACHEDIR [exit] | fuzz TOTAL DIR\n");
+    fprintf(stderr, "usage: list_bench ready CACHEDIR [exit] | floor [ROUNDS] | fuzz TOTAL DIR\n");
     return 2;
 }

@@ -113,6 +113,7 @@ HRESULT CKxUninstMgr::Init() try {
         KXLOG(0, L"step.2 加载关心数据");
         LoadCategories(CategoryIniPath().c_str());
         KXLOG(0, L"step.3 创建工作线程");
+        m_bStop = false;
         m_hStopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         m_hCancelEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         m_hActiveEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
@@ -125,7 +126,10 @@ HRESULT CKxUninstMgr::Init() try {
 
 HRESULT CKxUninstMgr::Uninit() try {
     if (m_hCancelEvent) SetEvent(m_hCancelEvent.get());
-    if (m_hStopEvent) SetEvent(m_hStopEvent.get());
+    if (m_hStopEvent) {
+        m_bStop = true;
+        SetEvent(m_hStopEvent.get());
+    }
     TaskPush(TASK_EXIT, 0);
     KXLOG(0, L"step.1 关闭工作线程");
     if (m_hThread) {
@@ -152,6 +156,7 @@ HRESULT CKxUninstMgr::Uninit() try {
     m_hActiveEvent.reset();
     m_hCancelEvent.reset();
     m_hStopEvent.reset();
+    m_bStop = false;
     return S_OK;
 } KX_CATCH_RETURN()
 

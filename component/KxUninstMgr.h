@@ -2,6 +2,7 @@
 // one worker thread runs the tasks. Which file implements what is noted at each group.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "KxUninstIf.h"
 #include "ListBuild.h"
 #include "ScopedHandle.h"
+#include "Signal.h"
 #include "SoftLists.h"
 #include "UninstallTask.h"
 
@@ -109,8 +111,10 @@ public:
     // The lists as the list code takes them; the caller holds m_csList.
     SoftLists Lists() { return SoftLists{m_vecSoft, m_vecCategory, m_bListReady, m_notifier}; }
     ListBuildContext BuildContext() {
-        return ListBuildContext{Lists(), m_csList.get(), m_vecRule, m_pDataMgr.get(), m_hStopEvent.get()};
+        return ListBuildContext{Lists(), m_csList.get(), m_vecRule, m_pDataMgr.get(), StopSignal()};
     }
+    // What a task's long loops test before each item: the stop flag, and the stop event once.
+    kx::CStopSignal StopSignal() const { return kx::CStopSignal(m_hStopEvent.get(), &m_bStop); }
     // A reference of the data component for the host thread, taken under a short lock: a retried TaskInit on
     // the worker may release the component's own reference meanwhile.
     kx::com_ptr<IKxDataMgr> DataMgrRef();
@@ -125,6 +129,10 @@ public:
     BOOL m_bListReady = FALSE;
     std::wstring m_strCacheDir;
     kx::unique_handle m_hStopEvent;
+    // Mirrors m_hStopEvent for the worker's loops, which would otherwise wait on the event before every item
+    // (a server round trip each under Wine): set just before Uninit sets the event, cleared where the event
+    // is created or closed.
+    std::atomic<bool> m_bStop{false};
     kx::unique_handle m_hCancelEvent;
     kx::unique_handle m_hActiveEvent;
     kx::com_ptr<IKxDataMgr> m_pDataMgr;

@@ -133,8 +133,9 @@ void CKxUninstMgr::TaskGetUnRules() {
             iErr = UNINST_ERR_NO_NEW_RULES;
             return;
         }
+        const kx::CStopSignal stop = StopSignal();
         for (UINT i = nCurSize; i < nNewSize; ++i) {
-            if (kx::IsSignalled(m_hStopEvent.get())) {
+            if (stop.IsSet()) {
                 iErr = UNINST_ERR_STOPPED;
                 break;
             }
@@ -154,7 +155,7 @@ void CKxUninstMgr::TaskGetUnRules() {
             }
             m_vecRule.push_back(rule.release());
         }
-        if (kx::IsSignalled(m_hStopEvent.get())) {
+        if (stop.IsSet()) {
             iErr = UNINST_ERR_STOPPED;
             return;
         }

@@ -24,7 +24,8 @@ void CollectByCategory(const std::vector<CSoftItem*>& vecSoft, const std::wstrin
         if (bAll || pItem->Category == strText) vecIds.push_back(pItem->Id);
 }
 
-// The library may write into what it is given: it gets copies, on the stack when they fit.
+// The library may write into what it is given: it gets copies, on the stack when they fit. The copies are
+// plain loops: a name is a few dozen bytes, less than the C runtime's memcpy costs to call under Wine.
 bool MatchesByPinyin(const std::wstring& strName, const std::wstring& strLowerText) {
     wchar_t szName[MAX_PATH], szText[MAX_PATH];
     std::vector<wchar_t> vecName, vecText;
@@ -34,7 +35,8 @@ bool MatchesByPinyin(const std::wstring& strName, const std::wstring& strLowerTe
             vecHeap.resize(str.size() + 1);
             p = vecHeap.data();
         }
-        std::memcpy(p, str.c_str(), (str.size() + 1) * sizeof(wchar_t));
+        const wchar_t* pSource = str.c_str();
+        for (size_t i = 0, n = str.size(); i <= n; ++i) p[i] = pSource[i];
         return p;
     };
     int bMatch = 0;
@@ -42,6 +44,8 @@ bool MatchesByPinyin(const std::wstring& strName, const std::wstring& strLowerTe
     return bMatch != 0;
 }
 
+// Substring matches first, then pinyin-only ones, each in list order, as two passes would give them; one pass
+// reads each name once (a second pass over a long list fetches every item and name from memory again).
 void CollectByName(const std::vector<CSoftItem*>& vecSoft, const std::wstring& strText, std::vector<UINT>& vecIds) {
     const size_t n = vecSoft.size();
     bool* pTaken = new (std::nothrow) bool[n ? n : 1]();
@@ -51,18 +55,18 @@ void CollectByName(const std::vector<CSoftItem*>& vecSoft, const std::wstring& s
     }
     std::unique_ptr<bool[]> taken(pTaken);
     const std::wstring strLower = kx::LowerCase(strText);
+    std::vector<UINT> vecByPinyin;
     for (size_t i = 0; i < n; ++i) {
-        if (kx::ContainsNoCase(vecSoft[i]->Name, strLower)) {
-            vecIds.push_back(vecSoft[i]->Id);
+        const CSoftItem* pItem = vecSoft[i];
+        if (kx::ContainsNoCase(pItem->Name, strLower)) {
+            vecIds.push_back(pItem->Id);
+            taken[i] = true;
+        } else if (MatchesByPinyin(pItem->Name, strLower)) {
+            vecByPinyin.push_back(pItem->Id);
             taken[i] = true;
         }
     }
-    for (size_t i = 0; i < n; ++i) {
-        if (!taken[i] && MatchesByPinyin(vecSoft[i]->Name, strLower)) {
-            vecIds.push_back(vecSoft[i]->Id);
-            taken[i] = true;
-        }
-    }
+    vecIds.insert(vecIds.end(), vecByPinyin.begin(), vecByPinyin.end());
 }
 
 }  // namespace

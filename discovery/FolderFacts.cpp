@@ -54,6 +54,14 @@ void Walk(std::wstring& path, WalkState& state) {
     } while (FindNextFileW(hFind.get(), &fd));
 }
 
+// The current time as _time64 gives it, from the same system clock: the runtime's _time64 also asks for the
+// time-zone information each time, which under Wine costs more than the folder walk's own bookkeeping.
+LONGLONG NowSeconds() {
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    return UnixSeconds(ft);
+}
+
 std::wstring LocalDate(LONGLONG seconds) {
     __time64_t t = seconds;
     wchar_t szDate[32] = {};
@@ -65,14 +73,14 @@ std::wstring LocalDate(LONGLONG seconds) {
 }  // namespace
 
 void DeriveInstallFolder(UnItemInside& item) {
-    if (!item.InstallLocation.empty() && PathIsDirectoryW(item.InstallLocation.c_str())) {
+    if (!item.InstallLocation.empty() && IsDirectoryPath(item.InstallLocation)) {
         NormalizeFolder(item.InstallLocation);
         return;
     }
     std::wstring folder, file, argument;
     if (!item.UninstallString.empty()) {
         ParseCommandLine(item.UninstallString, folder, file, argument);
-        if (!folder.empty() && PathIsDirectoryW(folder.c_str())) {
+        if (!folder.empty() && IsDirectoryPath(folder)) {
             item.InstallLocation = folder;
             NormalizeFolder(item.InstallLocation);
             return;
@@ -80,7 +88,7 @@ void DeriveInstallFolder(UnItemInside& item) {
     }
     if (!item.DisplayIcon.empty()) {
         ParseCommandLine(item.DisplayIcon, folder, file, argument);
-        if (!folder.empty() && PathIsDirectoryW(folder.c_str())) item.InstallLocation = folder;
+        if (!folder.empty() && IsDirectoryPath(folder)) item.InstallLocation = folder;
     }
     NormalizeFolder(item.InstallLocation);
 }
@@ -96,7 +104,7 @@ void ResolveDisplayIcon(UnItemInside& item) {
     ParseCommandLine(icon, folder, file, argument);
     if (folder.empty()) FindInSystemFolders(file);
     std::wstring path = folder + file;
-    if (!path.empty() && PathFileExistsW(path.c_str())) {
+    if (!path.empty() && PathExists(path)) {
         int index = _wtoi(argument.c_str());
         item.DisplayIcon = index != 0 ? kx::Format(L"%s%s, %d", folder.c_str(), file.c_str(), index)
                                       : kx::Format(L"%s%s, 0", folder.c_str(), file.c_str());
@@ -112,11 +120,11 @@ thread_local bool t_bSkipWalks = false;
 FolderFacts WalkFolder(const std::wstring& strFolder) {
     FolderFacts facts;
     WalkState state;
-    state.earliest = _time64(nullptr);
+    state.earliest = NowSeconds();
     std::wstring path = strFolder;
     while (!path.empty() && path.back() == L'\\') path.pop_back();
     Walk(path, state);
-    LONGLONG now = _time64(nullptr);
+    LONGLONG now = NowSeconds();
     facts.Size = state.total;
     facts.Date = LocalDate(state.earliest);
     LONGLONG t = state.latest;
@@ -151,7 +159,7 @@ static bool IsDriveRoot(const std::wstring& strFolder) {
 }
 
 FolderFacts ScanInstallFolder(const std::wstring& strFolder) {
-    if (t_bSkipWalks || strFolder.empty() || IsDriveRoot(strFolder) || !PathIsDirectoryW(strFolder.c_str()))
+    if (t_bSkipWalks || strFolder.empty() || IsDriveRoot(strFolder) || !IsDirectoryPath(strFolder))
         return FolderFacts();
     if (!t_pFolderFacts) return WalkFolder(strFolder);
     std::wstring key = strFolder;

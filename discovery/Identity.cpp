@@ -91,6 +91,6 @@ std::wstring GetMsiProductIcon(const std::wstring& strProductCode) {
             icon = kx::CRegKey(HKEY_CLASSES_ROOT, L"Installer\\Products\\" + packed).String(L"ProductIcon");
     }
     ExpandFirstEnvVar(icon);
-    if (!PathFileExistsW(icon.c_str())) icon.clear();
+    if (!PathExists(icon)) icon.clear();
     return icon;
 }

@@ -8,8 +8,10 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "RegKey.h"
+#include "Signal.h"
 #include "UnItemInside.h"
 
 // ---- Command-line and path resolution (PathResolve.cpp) ----
@@ -37,6 +39,28 @@ inline std::wstring KeyNameOf(const std::wstring& strKeyPath) { return KeyNameOf
 // True when the text holds 8-4-4-4-12 ASCII letters or digits joined by hyphens, anywhere in it.
 bool IsGuidShaped(const std::wstring& strText);
 
+// PathIsDirectoryW and PathFileExistsW as discovery asks them: once per distinct path while a
+// CPathProbeMemo lives on this thread. A record's folder is probed by the parse of its uninstall command,
+// again by the parse of its icon and by the folder walk; the answers do not change within a pass.
+bool IsDirectoryPath(const std::wstring& strPath);
+bool PathExists(const std::wstring& strPath);
+
+class CPathProbeMemo {
+public:
+    CPathProbeMemo();
+    ~CPathProbeMemo();
+    CPathProbeMemo(const CPathProbeMemo&) = delete;
+    CPathProbeMemo& operator=(const CPathProbeMemo&) = delete;
+
+    bool IsDirectory(const std::wstring& strPath);
+    bool Exists(const std::wstring& strPath);
+
+private:
+    std::unordered_map<std::wstring, bool> m_directories;
+    std::unordered_map<std::wstring, bool> m_existing;
+    CPathProbeMemo* m_pPrevious;
+};
+
 namespace UNINST_API {
 // Rewrites a path with its long form and logs the result.
 void CompleteFilePath(std::wstring& strPath);
@@ -51,9 +75,17 @@ public:
     CLongPathMemo(const CLongPathMemo&) = delete;
     CLongPathMemo& operator=(const CLongPathMemo&) = delete;
 
+    // The long form of a path as GetLongPathNameW gives it into 260 characters; empty when that fails.
+    std::wstring LongPath(const std::wstring& strPath);
+
 private:
+    bool IsListedAsIs(const std::wstring& strPath);
+    const std::unordered_set<std::wstring>& Listing(const std::wstring& strFolder);
+
     std::unordered_map<std::wstring, std::wstring> m_paths;
-    std::unordered_map<std::wstring, std::wstring>* m_pPrevious;
+    // The names in each folder listed so far, by the folder's path as the paths spell it.
+    std::unordered_map<std::wstring, std::unordered_set<std::wstring>> m_listings;
+    CLongPathMemo* m_pPrevious;
 };
 }  // namespace UNINST_API
 
@@ -124,10 +156,13 @@ extern const wchar_t kUninstallPath[];  // "Software\Microsoft\Windows\CurrentVe
 extern const wchar_t kWow64UninstallPath[];
 #endif
 
+// The walks test the stop request before each subkey; given the event alone, they wait on it each time.
 void EnumRegUnInstallKey(HKEY hRoot, InsideMap& map, HANDLE hStopEvent);
+void EnumRegUnInstallKey(HKEY hRoot, InsideMap& map, const kx::CStopSignal& stop);
 // Walks root\strPath as EnumRegUnInstallKey walks the Uninstall key, logging under its name.
-void EnumUninstallPath(HKEY hRoot, const std::wstring& strPath, InsideMap& map, HANDLE hStopEvent);
+void EnumUninstallPath(HKEY hRoot, const std::wstring& strPath, InsideMap& map, const kx::CStopSignal& stop);
 void EnumRegInside(HKEY hRoot, const std::wstring& strProductsPath, InsideMap& map, HANDLE hStopEvent);
+void EnumRegInside(HKEY hRoot, const std::wstring& strProductsPath, InsideMap& map, const kx::CStopSignal& stop);
 void ParseRegInside(HKEY hRoot, const std::wstring& strKeyPath, const std::wstring& strKeyName, InsideMap& map);
 bool IsHotfixEntry(const std::wstring& strKeyName, const std::wstring& strInstallLocation);
 // Inserts under the record's DisplayName; false (record not taken, map unchanged) when the name is present.
@@ -154,8 +189,9 @@ std::wstring GetQZUninstallCommand(const std::wstring& strFolder);
 
 // ---- Discovery driver (Driver.cpp) ----
 
-// Fills the map from every source in order of precedence; hStopEvent ends the registry walks early.
+// Fills the map from every source in order of precedence; the stop request ends the registry walks early.
 void CreateUnItemInside(InsideMap& map, HANDLE hStopEvent);
+void CreateUnItemInside(InsideMap& map, const kx::CStopSignal& stop);
 // The same sources in the same order, without step lines, dump or folder walks: every listed program with its
 // install folder derived, but no size, date or use.
 void ListInstalledPrograms(InsideMap& map, HANDLE hStopEvent);

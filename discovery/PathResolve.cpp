@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "KxLog.h"
+#include "ScopedHandle.h"
 
 namespace {
 // Filled on first use and never cleared; its first use is on the worker thread.
@@ -81,7 +82,7 @@ void StripBraces(std::wstring& s) {
 
 namespace {
 // The long-path memo of the pass in progress on this thread, if any.
-thread_local std::unordered_map<std::wstring, std::wstring>* t_pLongPaths = nullptr;
+thread_local UNINST_API::CLongPathMemo* t_pLongPathMemo = nullptr;
 
 // GetLongPathNameW into 260 characters; empty when it fails or does not fit.
 std::wstring LookUpLongPath(const std::wstring& strPath) {
@@ -89,21 +90,61 @@ std::wstring LookUpLongPath(const std::wstring& strPath) {
     DWORD n = GetLongPathNameW(strPath.c_str(), szLong, MAX_PATH);
     return n > 0 && n < MAX_PATH ? std::wstring(szLong, n) : std::wstring();
 }
+
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 }  // namespace
 
-UNINST_API::CLongPathMemo::CLongPathMemo() : m_pPrevious(t_pLongPaths) { t_pLongPaths = &m_paths; }
+UNINST_API::CLongPathMemo::CLongPathMemo() : m_pPrevious(t_pLongPathMemo) { t_pLongPathMemo = this; }
 
-UNINST_API::CLongPathMemo::~CLongPathMemo() { t_pLongPaths = m_pPrevious; }
+UNINST_API::CLongPathMemo::~CLongPathMemo() { t_pLongPathMemo = m_pPrevious; }
+
+std::wstring UNINST_API::CLongPathMemo::LongPath(const std::wstring& strPath) {
+    auto found = m_paths.find(strPath);
+    if (found == m_paths.end())
+        found = m_paths.emplace(strPath, IsListedAsIs(strPath) ? strPath : LookUpLongPath(strPath)).first;
+    return found->second;
+}
+
+// A path is its own long form, whichever components the platform would look up and replace by the names it
+// finds, when every component is listed in its folder under exactly that name and none can be an 8.3 alias
+// (no "~"). The platform looks each component up with a directory search of its own (two for a typical
+// install folder, each several server round trips under Wine); one listing per folder answers them all, and
+// install folders mostly share their parents. Anything else (relative paths, other letter case, aliases,
+// dots, wildcards, a missing component) is left to the platform.
+bool UNINST_API::CLongPathMemo::IsListedAsIs(const std::wstring& strPath) {
+    const size_t n = strPath.size();
+    if (n < 4 || n >= MAX_PATH || !IsDriveLetter(strPath[0]) || strPath[1] != L':' || strPath[2] != L'\\') return false;
+    if (strPath.find_first_of(L"~*?/:\"<>|", 2) != std::wstring::npos) return false;
+    std::wstring folder = strPath.substr(0, 2);
+    for (size_t start = 3; start < n;) {
+        size_t end = strPath.find(L'\\', start);
+        if (end == std::wstring::npos) end = n;
+        const std::wstring name = strPath.substr(start, end - start);
+        // Empty, "." and "..", and names the platform trims (trailing dot or blank) are never listed as such.
+        if (name.empty() || name.back() == L'.' || name.back() == L' ' || !Listing(folder).count(name)) return false;
+        folder = strPath.substr(0, end);
+        start = end + 1;
+    }
+    return true;
+}
+
+const std::unordered_set<std::wstring>& UNINST_API::CLongPathMemo::Listing(const std::wstring& strFolder) {
+    auto found = m_listings.find(strFolder);
+    if (found != m_listings.end()) return found->second;
+    std::unordered_set<std::wstring>& names = m_listings[strFolder];
+    WIN32_FIND_DATAW fd;
+    kx::unique_hfind hFind(FindFirstFileExW((strFolder + L"\\*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch,
+                                            nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (hFind) {
+        do {
+            names.insert(fd.cFileName);
+        } while (FindNextFileW(hFind.get(), &fd));
+    }
+    return names;
+}
 
 void UNINST_API::CompleteFilePath(std::wstring& strPath) {
-    std::wstring longPath;
-    if (t_pLongPaths) {
-        auto found = t_pLongPaths->find(strPath);
-        if (found == t_pLongPaths->end()) found = t_pLongPaths->emplace(strPath, LookUpLongPath(strPath)).first;
-        longPath = found->second;
-    } else {
-        longPath = LookUpLongPath(strPath);
-    }
+    std::wstring longPath = t_pLongPathMemo ? t_pLongPathMemo->LongPath(strPath) : LookUpLongPath(strPath);
     if (!longPath.empty()) strPath = longPath;
     KXLOG(0, L"转换后路径[%s]", strPath.c_str());
 }
@@ -129,7 +170,7 @@ void ParseCommandLine(const std::wstring& strText, std::wstring& strFolder, std:
         }
         d = t.substr(slash + 1);
         t.erase(slash);
-        if (t.empty() || PathIsDirectoryW(t.c_str())) break;
+        if (t.empty() || IsDirectoryPath(t)) break;
     }
     if (!t.empty()) {
         strFolder = t;
@@ -145,7 +186,7 @@ void ParseCommandLine(const std::wstring& strText, std::wstring& strFolder, std:
         TrimSet(candidate, L"\" ");
         e = d.substr(k + 1);
         d.erase(k);
-        if (PathFileExistsW(candidate.c_str())) break;
+        if (PathExists(candidate)) break;
     }
     TrimSet(d, L"\" ");
     TrimSet(e, L", ");
@@ -155,6 +196,34 @@ void ParseCommandLine(const std::wstring& strText, std::wstring& strFolder, std:
     UNINST_API::CompleteFilePath(strFile);
 }
 
+namespace {
+thread_local CPathProbeMemo* t_pProbeMemo = nullptr;
+}  // namespace
+
+CPathProbeMemo::CPathProbeMemo() : m_pPrevious(t_pProbeMemo) { t_pProbeMemo = this; }
+
+CPathProbeMemo::~CPathProbeMemo() { t_pProbeMemo = m_pPrevious; }
+
+bool CPathProbeMemo::IsDirectory(const std::wstring& strPath) {
+    auto found = m_directories.find(strPath);
+    if (found == m_directories.end()) found = m_directories.emplace(strPath, PathIsDirectoryW(strPath.c_str()) != FALSE).first;
+    return found->second;
+}
+
+bool CPathProbeMemo::Exists(const std::wstring& strPath) {
+    auto found = m_existing.find(strPath);
+    if (found == m_existing.end()) found = m_existing.emplace(strPath, PathFileExistsW(strPath.c_str()) != FALSE).first;
+    return found->second;
+}
+
+bool IsDirectoryPath(const std::wstring& strPath) {
+    return t_pProbeMemo ? t_pProbeMemo->IsDirectory(strPath) : PathIsDirectoryW(strPath.c_str()) != FALSE;
+}
+
+bool PathExists(const std::wstring& strPath) {
+    return t_pProbeMemo ? t_pProbeMemo->Exists(strPath) : PathFileExistsW(strPath.c_str()) != FALSE;
+}
+
 bool FindInSystemFolders(std::wstring& strFile) {
     wchar_t szSystem[MAX_PATH] = {};
     UINT n = GetSystemDirectoryW(szSystem, MAX_PATH);
@@ -162,7 +231,7 @@ bool FindInSystemFolders(std::wstring& strFile) {
     std::wstring system(szSystem, n);
     NormalizeFolder(system);
     std::wstring candidate = system + strFile;
-    if (PathFileExistsW(candidate.c_str())) {
+    if (PathExists(candidate)) {
         strFile = candidate;
         return true;
     }
@@ -170,7 +239,7 @@ bool FindInSystemFolders(std::wstring& strFile) {
     size_t slash = windows.rfind(L'\\');
     if (slash == std::wstring::npos) return false;
     candidate = windows.substr(0, slash + 1) + strFile;
-    if (PathFileExistsW(candidate.c_str())) {
+    if (PathExists(candidate)) {
         strFile = candidate;
         return true;
     }

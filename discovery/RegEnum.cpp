@@ -23,12 +23,13 @@ namespace {
 
 // Walks the subkeys of root\strPath; onEntry gets each non-empty subkey name. The count is taken once.
 template <typename OnEntry>
-void WalkSubKeys(HKEY hRoot, const std::wstring& strPath, HANDLE hStopEvent, const char* pszLogAs, OnEntry onEntry) {
+void WalkSubKeys(HKEY hRoot, const std::wstring& strPath, const kx::CStopSignal& stop, const char* pszLogAs,
+                 OnEntry onEntry) {
     kx::CRegKey key(hRoot, strPath);
     if (!key.IsOpen()) return;
     DWORD n = key.SubKeyCount();
     for (DWORD i = 0; i < n; ++i) {
-        if (kx::IsSignalled(hStopEvent)) break;
+        if (stop.IsSet()) break;
         if (n > 5 && (i + 1) % (n / 5) == 0) KXLOG_AS(1, pszLogAs, L"progress:[%d/%d]", i + 1, n);
         std::wstring name = key.SubKeyName(i);
         if (name.empty()) continue;
@@ -49,16 +50,24 @@ std::wstring Lower(std::wstring s) {
 }  // namespace
 
 void EnumRegUnInstallKey(HKEY hRoot, InsideMap& map, HANDLE hStopEvent) {
-    EnumUninstallPath(hRoot, kUninstallPath, map, hStopEvent);
+    EnumRegUnInstallKey(hRoot, map, kx::CStopSignal(hStopEvent));
 }
 
-void EnumUninstallPath(HKEY hRoot, const std::wstring& strPath, InsideMap& map, HANDLE hStopEvent) {
-    WalkSubKeys(hRoot, strPath, hStopEvent, "UNINST_API::EnumRegUnInstallKey",
+void EnumRegUnInstallKey(HKEY hRoot, InsideMap& map, const kx::CStopSignal& stop) {
+    EnumUninstallPath(hRoot, kUninstallPath, map, stop);
+}
+
+void EnumUninstallPath(HKEY hRoot, const std::wstring& strPath, InsideMap& map, const kx::CStopSignal& stop) {
+    WalkSubKeys(hRoot, strPath, stop, "UNINST_API::EnumRegUnInstallKey",
                 [&](const std::wstring& name) { ParseRegInside(hRoot, strPath + name, name, map); });
 }
 
 void EnumRegInside(HKEY hRoot, const std::wstring& strProductsPath, InsideMap& map, HANDLE hStopEvent) {
-    WalkSubKeys(hRoot, strProductsPath, hStopEvent, "UNINST_API::EnumRegInside", [&](const std::wstring& name) {
+    EnumRegInside(hRoot, strProductsPath, map, kx::CStopSignal(hStopEvent));
+}
+
+void EnumRegInside(HKEY hRoot, const std::wstring& strProductsPath, InsideMap& map, const kx::CStopSignal& stop) {
+    WalkSubKeys(hRoot, strProductsPath, stop, "UNINST_API::EnumRegInside", [&](const std::wstring& name) {
         ParseRegInside(hRoot, strProductsPath + name + L"\\InstallProperties", name, map);
     });
 }

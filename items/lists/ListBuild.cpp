@@ -83,13 +83,13 @@ void RefreshFromFolder(CSoftItem& item) {
 }
 
 // The record of the map whose subkey or name best matches the data component's match name.
-const UnItemInside* FindByMatchName(const InsideMap& map, const std::wstring& strMatchName, HANDLE hStopEvent,
-                                    UINT& iErr) {
+const UnItemInside* FindByMatchName(const InsideMap& map, const std::wstring& strMatchName,
+                                    const kx::CStopSignal& stop, UINT& iErr) {
     TokenList wanted;
     AddToken(wanted, strMatchName);
     const UnItemInside* pCandidate = nullptr;
     for (const auto& entry : map) {
-        if (kx::IsSignalled(hStopEvent)) {
+        if (stop.IsSet()) {
             iErr = UNINST_ERR_STOPPED;
             return nullptr;
         }
@@ -104,7 +104,7 @@ const UnItemInside* FindByMatchName(const InsideMap& map, const std::wstring& st
 }
 
 // The item of CreateSoftItem; allocation failures are thrown.
-CSoftItem* NewSoftItem(const ListBuildContext& ctx, const UnItemInside& record) {
+CSoftItem* NewSoftItem(const ListBuildContext& ctx, const CRuleMatcher& rules, const UnItemInside& record) {
     std::unique_ptr<CSoftItem> item(new CSoftItem);
     item->Virtual = record.Virtual == 1 ? 1 : 0;
     item->Time = record.InstallDate;
@@ -117,7 +117,7 @@ CSoftItem* NewSoftItem(const ListBuildContext& ctx, const UnItemInside& record) 
     item->Category = kOtherCategory;
     item->SoftId = record.GUID;
 
-    if (CUninstallRuleItem* pRule = MatchRule(ctx.vecRule, *item, ctx.hStopEvent)) {
+    if (CUninstallRuleItem* pRule = rules.Match(*item, ctx.stop)) {
         item->SoftId = pRule->SoftId;
         item->Brief = pRule->Brief;
         item->InfoUrl = pRule->InfoUrl;
@@ -133,6 +133,19 @@ CSoftItem* NewSoftItem(const ListBuildContext& ctx, const UnItemInside& record) 
         if (info) item->Category = info->Category;
     }
     return item.release();
+}
+
+CSoftItem* CreateSoftItem(const ListBuildContext& ctx, const CRuleMatcher& rules, const UnItemInside* pRecord) {
+    if (!pRecord) return nullptr;
+    for (const wchar_t* pszKey : kExcludedKeys)
+        if (_wcsicmp(pRecord->UninstallKey.c_str(), pszKey) == 0) return nullptr;
+
+    try {
+        return NewSoftItem(ctx, rules, *pRecord);
+    } catch (const std::bad_alloc&) {
+        KXLOG_AS(0, kCreateSoftItem, L"!!!New Failed");
+        return nullptr;
+    }
 }
 
 }  // namespace
@@ -158,18 +171,25 @@ int MatchTokens(const TokenList& a, const TokenList& b) {
 
 CUninstallRuleItem* MatchRule(const std::vector<CUninstallRuleItem*>& vecRule, const CSoftItem& item,
                               HANDLE hStopEvent) {
+    return CRuleMatcher(vecRule).Match(item, kx::CStopSignal(hStopEvent));
+}
+
+CRuleMatcher::CRuleMatcher(const std::vector<CUninstallRuleItem*>& vecRule) : m_vecRule(vecRule) {
+    m_patterns.resize(vecRule.size());
+    for (size_t i = 0; i < vecRule.size(); ++i) AddToken(m_patterns[i], vecRule[i]->UninstallName);
+}
+
+CUninstallRuleItem* CRuleMatcher::Match(const CSoftItem& item, const kx::CStopSignal& stop) const {
     TokenList keys;
     AddToken(keys, item.Name);
     AddToken(keys, KeyNameOf(item.Key));
 
     CUninstallRuleItem* pCandidate = nullptr;
-    for (CUninstallRuleItem* pRule : vecRule) {
-        if (kx::IsSignalled(hStopEvent)) break;
-        TokenList pattern;
-        AddToken(pattern, pRule->UninstallName);
-        int r = MatchTokens(keys, pattern);
-        if (r == 2) return pRule;
-        if (r == 1) pCandidate = pRule;
+    for (size_t i = 0; i < m_vecRule.size(); ++i) {
+        if (stop.IsSet()) break;
+        int r = MatchTokens(keys, m_patterns[i]);
+        if (r == 2) return m_vecRule[i];
+        if (r == 1) pCandidate = m_vecRule[i];
     }
     return pCandidate;
 }
@@ -198,11 +218,8 @@ CSoftInfoItem* GetItemFromKxData(IKxDataMgr* pDataMgr, UINT nId) {
 
 CSoftItem* CreateSoftItem(const ListBuildContext& ctx, const UnItemInside* pRecord) {
     if (!pRecord) return nullptr;
-    for (const wchar_t* pszKey : kExcludedKeys)
-        if (_wcsicmp(pRecord->UninstallKey.c_str(), pszKey) == 0) return nullptr;
-
     try {
-        return NewSoftItem(ctx, *pRecord);
+        return CreateSoftItem(ctx, CRuleMatcher(ctx.vecRule), pRecord);
     } catch (const std::bad_alloc&) {
         KXLOG_AS(0, kCreateSoftItem, L"!!!New Failed");
         return nullptr;
@@ -213,14 +230,15 @@ void CreateUnList(ListBuildContext& ctx) {
     KXLOG_AS(1, kTaskCreateUnList, L"Begin");
     UINT iErr = 0;
     InsideMap map;
-    CreateUnItemInside(map, ctx.hStopEvent);
+    CreateUnItemInside(map, ctx.stop);
     {
         kx::CritSecLock lock(ctx.csList);
+        const CRuleMatcher rules(ctx.vecRule);
         SoftLists& lists = ctx.lists;
         const int nTotal = static_cast<int>(map.size());
         int nCount = 0;
         for (auto& entry : map) {
-            if (kx::IsSignalled(ctx.hStopEvent)) {
+            if (ctx.stop.IsSet()) {
                 iErr = UNINST_ERR_STOPPED;
                 break;
             }
@@ -232,7 +250,7 @@ void CreateUnList(ListBuildContext& ctx) {
                 RefreshFromFolder(*pItem);
                 continue;
             }
-            std::unique_ptr<CSoftItem> item(CreateSoftItem(ctx, pRecord));
+            std::unique_ptr<CSoftItem> item(CreateSoftItem(ctx, rules, pRecord));
             if (!item) continue;
             try {
                 lists.vecSoft.push_back(item.get());
@@ -245,7 +263,7 @@ void CreateUnList(ListBuildContext& ctx) {
             StatCategory(lists, TRUE, pItem->Category.c_str());
         }
 
-        if (kx::IsSignalled(ctx.hStopEvent)) {
+        if (ctx.stop.IsSet()) {
             iErr = UNINST_ERR_STOPPED;
         } else {
             KXLOG_AS(0, kTaskCreateUnList, L"step.5 创建可卸载软件列表[%d]个", static_cast<int>(lists.vecSoft.size()));
@@ -266,10 +284,10 @@ void AddUnItem(ListBuildContext& ctx, UINT nId) {
     InsideMap map;
     std::unique_ptr<CSoftInfoItem> info(GetItemFromKxData(ctx.pDataMgr, nId));
     if (info) {
-        CreateUnItemInside(map, ctx.hStopEvent);
-        const UnItemInside* pRecord = FindByMatchName(map, info->MatchName, ctx.hStopEvent, iErr);
+        CreateUnItemInside(map, ctx.stop);
+        const UnItemInside* pRecord = FindByMatchName(map, info->MatchName, ctx.stop, iErr);
         std::unique_ptr<CSoftItem> item;
-        if (kx::IsSignalled(ctx.hStopEvent))
+        if (ctx.stop.IsSet())
             iErr = UNINST_ERR_STOPPED;
         else if (pRecord)
             item.reset(CreateSoftItem(ctx, pRecord));

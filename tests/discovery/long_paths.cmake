@@ -1,0 +1,1 @@
+target_sources(discovery_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/LongPathListingTest.cpp)
