@@ -7,6 +7,7 @@
 #include "Signal.h"
 #include "kxtest/FakeDataMgr.h"
 #include "kxtest/HostLayout.h"
+#include "kxtest/Log.h"
 #include "kxtest/RegistryOverride.h"
 
 namespace {
@@ -65,10 +66,9 @@ TEST(StopFlagTest, UninitDuringTheListPassEndsItBeforeTheNextRecord) {
     mgr.m_pDataMgr.reset(&data);
     mgr.m_hStopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
 
-    size_t from = kxtest::ComponentLogLineCount();
+    kxtest::LogMark log;
     mgr.TaskCreateUnList();
-    auto lines = kxtest::ReadLogLines(kxtest::ComponentLogPath());
-    lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(from));
+    const std::vector<std::wstring> lines = log.Lines(L"");
 
     EXPECT_EQ(data.calls, 1);
     EXPECT_EQ(mgr.m_vecSoft.size(), 1u) << "the item being made when the stop came stays";
