@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "Dustman.h"
 #include "KxLog.h"
 #include "RegKey.h"
@@ -24,15 +25,8 @@ const std::wstring kRoot = L"C:\\KxDustBench";
 const std::wstring kApp = kRoot + L"\\App\\";
 constexpr int kTop = 40, kSub = 49, kFilesPerFolder = 10, kLinkFolders = 50, kLinksPerFolder = 10;
 
-double Ms(LONGLONG ticks) {
-    static LARGE_INTEGER f = [] { LARGE_INTEGER v; QueryPerformanceFrequency(&v); return v; }();
-    return ticks * 1000.0 / static_cast<double>(f.QuadPart);
-}
-LONGLONG Now() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
+using kxbench::Ms;
+using kxbench::Now;
 
 std::wstring Csidl(int n) {
     wchar_t sz[MAX_PATH] = {};

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "Dustman.h"
 #include "KxLog.h"
 #include "KxUninstAPI.h"
@@ -34,17 +35,9 @@ const wchar_t kKey[] = L"KxSweepBenchApp";
 const wchar_t kStem[] = L"kxsweepbench";
 constexpr int kFolders = 20, kFilesPerFolder = 100, kValues = 200;
 constexpr UINT kSoftId = 1;
-constexpr FILEOP_FLAGS kFlags = 0x0454;
 
-double Ms(LONGLONG ticks) {
-    static LARGE_INTEGER f = [] { LARGE_INTEGER v; QueryPerformanceFrequency(&v); return v; }();
-    return ticks * 1000.0 / static_cast<double>(f.QuadPart);
-}
-LONGLONG Now() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
+using kxbench::Ms;
+using kxbench::Now;
 
 // Below HKEY_USERS: the current user's MUICache, one of the places the scan reads value names in.
 std::wstring MuiCacheKey() { return GetAccountSidString(true) + dust::kMuiCachePath; }
@@ -175,17 +168,8 @@ double Sweep(Leftovers& left, LPARAM& lastPercent) {
 // The least the same work can cost: one shell request per file, one value deletion per value.
 double Floor(const Leftovers& left) {
     const LONGLONG a = Now();
-    for (const std::wstring& path : left.files) {
-        std::vector<wchar_t> from(path.begin(), path.end());
-        from.push_back(L'\0');
-        from.push_back(L'\0');
-        SHFILEOPSTRUCTW op = {};
-        op.hwnd = GetDesktopWindow();
-        op.wFunc = FO_DELETE;
-        op.pFrom = from.data();
-        op.fFlags = kFlags;
-        SHFileOperationW(&op);
-    }
+    // The sweep's own shell request without the guard around it: one FO_DELETE of 0x0454 per file.
+    for (const std::wstring& path : left.files) CDustman::ShellDelete(path.c_str());
     for (const std::wstring& text : left.values) {
         HKEY hRoot = nullptr;
         std::wstring rest;
