@@ -16,4 +16,7 @@ inline double Ms(LONGLONG ticks) {
     return static_cast<double>(ticks) * 1000.0 / static_cast<double>(f.QuadPart);
 }
 
+// Milliseconds since an arbitrary start, for differences.
+inline double NowMs() { return Ms(Now()); }
+
 }  // namespace kxbench

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "BenchFloor.h"
 #include "KxUninstAPI.h"
 #include "KxLog.h"
@@ -20,16 +21,7 @@
 
 namespace {
 
-double NowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
+using kxbench::NowMs;
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "BenchHost.h"
 #include "ListenerHost.h"
 
@@ -38,16 +39,7 @@ const UINT kReadPeriodMs = 10;
 const UINT kListenMask = LIST_SOFT | LIST_CATEGORY;
 const WPARAM kSoftReady = (static_cast<WPARAM>(LIST_SOFT) << 16) | ACT_LIST_READY;
 
-double NowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return 1000.0 * static_cast<double>(t.QuadPart) / static_cast<double>(freq.QuadPart);
-}
+using kxbench::NowMs;
 
 // ---- figures of the process ----------------------------------------------------------------------------------
 
