@@ -24,6 +24,8 @@ cleanup() {
 rm -rf "$work" && mkdir -p "$work/cache"
 trap cleanup EXIT
 cp -a "$sample" "$copy" || exit 1
+# The cases uninstall and sweep: only in a copy that carries the harness's sandbox.
+"${harness[@]}" check || exit 1
 # The copy's server and services run from the start, as on a machine in use.
 "${harness[@]}" start || exit 1
 export KX_COPY_PREFIX=$copy
