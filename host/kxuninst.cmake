@@ -13,19 +13,12 @@ add_library(kxuninst_cli STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CliCategories.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CliOutput.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CliSession.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ListRender.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProgramList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Activity.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/ComponentLog.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/DataStates.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/LeftoverTree.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ProgressBar.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RecycleBin.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/SweepOutcome.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SweepRun.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TerminalPrompt.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/UninstallFlow.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/UninstallStates.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/UninstallFlow.cpp)
 target_include_directories(kxuninst_cli PUBLIC ${CMAKE_CURRENT_LIST_DIR} PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 target_link_libraries(kxuninst_cli PUBLIC kxhost)
 
