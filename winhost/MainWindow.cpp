@@ -19,6 +19,9 @@ namespace {
 
 const UINT_PTR kStatusTimer = 1;
 const UINT kStatusTickMs = 200;
+// A program removed by its uninstall keeps its row, saying so, this long before the row goes.
+const UINT_PTR kLingerTimer = 2;
+const UINT kLingerMs = 1500;
 
 UINT SystemDpi() {
     HDC dc = GetDC(nullptr);
@@ -142,6 +145,12 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_TIMER:
             if (wParam == kStatusTimer) UpdateStatus();
+            if (wParam == kLingerTimer) {
+                KillTimer(m_hWnd, kLingerTimer);
+                for (UINT nId : m_vecLinger) m_programs.Remove(nId);
+                m_vecLinger.clear();
+                UpdateStatus();
+            }
             return 0;
         case WM_KXW_START:
             StartComponent();
@@ -536,7 +545,14 @@ void MainWindow::RemoveProgram(UINT nId) {
             bFound = true;
             break;
         }
-    m_programs.Remove(nId);
+    // The program the window just uninstalled says "removed" for a moment; others leave at once.
+    if (nId == m_uninstall.Program().Id && m_uninstall.Program().Id != 0) {
+        m_programs.SetState(nId, StateText(SOFT_STATE_REMOVED, true, UninstallEnd()));
+        m_vecLinger.push_back(nId);
+        SetTimer(m_hWnd, kLingerTimer, kLingerMs, nullptr);
+    } else {
+        m_programs.Remove(nId);
+    }
     if (bFound && !m_bCategoriesPosted) m_bCategoriesPosted = PostMessageW(m_hWnd, WM_KXW_CATEGORIES, 0, 0) != FALSE;
     UpdateStatus();
 }

@@ -83,6 +83,7 @@ private:
     bool m_bReloadPosted = false;
 
     std::vector<CSoftItem> m_vecAll;  // the component's soft list as last read
+    std::vector<UINT> m_vecLinger;    // rows of removed programs still shown, saying so
     ListPhase m_phase = ListPhase::Starting;
     ULONGLONG m_nPhaseStart = 0;
     double m_dReadSeconds = 0;
