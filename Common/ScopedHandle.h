@@ -56,6 +56,10 @@ using unique_handle = unique_any<HANDLE, nullptr, CloseHandleFn>;
 using unique_hkey = unique_any<HKEY, nullptr, RegCloseKeyFn>;
 using unique_hmodule = unique_any<HMODULE, nullptr, FreeLibraryFn>;
 
+// GDI objects a window creates for itself (fonts).
+struct DeleteObjectFn { void operator()(HGDIOBJ h) const { DeleteObject(h); } };
+using unique_hfont = unique_any<HFONT, nullptr, DeleteObjectFn>;
+
 // INVALID_HANDLE_VALUE is not a constant expression, so files and find handles get their own small types.
 template <typename Closer>
 class unique_invalid_handle {
