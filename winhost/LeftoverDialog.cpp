@@ -136,6 +136,7 @@ private:
     kx::unique_hfont m_font;
     UINT m_nDpi = 96;
     bool m_bClosed = false;
+    HWND m_hFocus = nullptr;  // the control that had the focus when the dialog was last deactivated
 
     std::vector<Leftover> m_list;   // list 0x200 as last read, measured then
     std::wstring m_strReadError;
@@ -537,6 +538,17 @@ LRESULT LeftoverDialog::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             Layout();
             return 0;
         }
+        case WM_ACTIVATE:
+            // As a dialog box does: the focus comes back to the control that had it.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND hFocus = GetFocus();
+                if (hFocus && IsChild(m_hWnd, hFocus)) m_hFocus = hFocus;
+            } else if (m_hFocus && IsWindowEnabled(m_hFocus)) {
+                SetFocus(m_hFocus);
+            } else {
+                SetFocus(IsWindowEnabled(m_hTree) ? m_hTree : m_hClose);
+            }
+            return 0;
         case DM_GETDEFID:
             return MAKELRESULT(IDC_KXW_SWEEP, DC_HASDEFID);
         case WM_COMMAND:
