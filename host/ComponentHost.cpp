@@ -317,6 +317,8 @@ HRESULT ComponentHost::Uninstall(UINT nSoftId) { return m_pUninst->Uninstall(nSo
 
 HRESULT ComponentHost::CancelUninstall(UINT nSoftId) { return m_pUninst->CancelUninstall(nSoftId); }
 
+HRESULT ComponentHost::Active(UINT nSoftId) { return m_pUninst->Active(nSoftId); }
+
 HRESULT ComponentHost::PowerSweep(UINT nSoftId, std::vector<UINT> ids) {
     return m_pUninst->PowerSweep(nSoftId, ids.empty() ? nullptr : ids.data(), static_cast<UINT>(ids.size()));
 }
