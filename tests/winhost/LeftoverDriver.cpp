@@ -1,0 +1,170 @@
+// A test tool, not part of the window host: uninstalls one program through the component as the window host does
+// and opens the leftover dialog on what the uninstaller left behind, so that the dialog can be seen and driven on a
+// throwaway copy of the sample machine (what is swept is really deleted: it runs only in a sandboxed prefix).
+// With --auto FOLDER it presses "Remove selected" itself, saves screenshots of the dialog before and after the sweep
+// into FOLDER (PNG) and prints the tree and the summary as another process would read them.
+//
+//   kxw_leftover_driver.exe "DISPLAY NAME" [--auto FOLDER]
+#include <windows.h>
+#include <commctrl.h>
+#include <wincodec.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "ComponentHost.h"
+#include "DataStates.h"
+#include "HostExe.h"
+#include "LeftoverDialog.h"
+#include "ScopedHandle.h"
+#include "WinHostIds.h"
+#include "WinText.h"
+#include "kxtest/SandboxedPrefix.h"
+
+namespace {
+
+void Say(const std::string& line) {
+    fprintf(stderr, "driver: %s\n", line.c_str());
+    fflush(stderr);
+}
+
+// The window's pixels from the screen, as a PNG through the imaging component.
+bool SavePng(HWND hWnd, const std::wstring& path) {
+    RECT rc;
+    if (!GetWindowRect(hWnd, &rc)) return false;
+    const int cx = rc.right - rc.left, cy = rc.bottom - rc.top;
+    HDC hScreen = GetDC(nullptr);
+    HDC hMem = CreateCompatibleDC(hScreen);
+    HBITMAP hBitmap = CreateCompatibleBitmap(hScreen, cx, cy);
+    HGDIOBJ hOld = SelectObject(hMem, hBitmap);
+    BitBlt(hMem, 0, 0, cx, cy, hScreen, rc.left, rc.top, SRCCOPY);
+    SelectObject(hMem, hOld);
+    DeleteDC(hMem);
+    ReleaseDC(nullptr, hScreen);
+
+    bool ok = false;
+    kx::com_ptr<IWICImagingFactory> factory;
+    kx::com_ptr<IWICBitmap> bitmap;
+    kx::com_ptr<IWICStream> stream;
+    kx::com_ptr<IWICBitmapEncoder> encoder;
+    kx::com_ptr<IWICBitmapFrameEncode> frame;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                   reinterpret_cast<void**>(factory.put()))) &&
+        SUCCEEDED(factory->CreateBitmapFromHBITMAP(hBitmap, nullptr, WICBitmapIgnoreAlpha, bitmap.put())) &&
+        SUCCEEDED(factory->CreateStream(stream.put())) &&
+        SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
+        SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) &&
+        SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
+        SUCCEEDED(encoder->CreateNewFrame(frame.put(), nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+        SUCCEEDED(frame->WriteSource(bitmap.get(), nullptr)) && SUCCEEDED(frame->Commit()) &&
+        SUCCEEDED(encoder->Commit()))
+        ok = true;
+    DeleteObject(hBitmap);
+    return ok;
+}
+
+std::wstring ItemText(HWND hTree, HTREEITEM hItem, LPARAM& lParam, bool& bChecked) {
+    wchar_t sz[1024] = {};
+    TVITEMW item = {};
+    item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_STATE;
+    item.hItem = hItem;
+    item.pszText = sz;
+    item.cchTextMax = 1024;
+    item.stateMask = TVIS_STATEIMAGEMASK;
+    SendMessageW(hTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    lParam = item.lParam;
+    bChecked = ((item.state & TVIS_STATEIMAGEMASK) >> 12) == 2;
+    return sz;
+}
+
+void DumpTree(HWND hTree, HTREEITEM hItem, int depth) {
+    for (; hItem; hItem = TreeView_GetNextSibling(hTree, hItem)) {
+        LPARAM lParam = 0;
+        bool bChecked = false;
+        const std::wstring text = ItemText(hTree, hItem, lParam, bChecked);
+        Say(std::string(static_cast<size_t>(depth) * 2, ' ') + (bChecked ? "[x] " : "[ ] ") + ToUtf8(text) +
+            "  (id " + std::to_string(lParam) + ")");
+        DumpTree(hTree, TreeView_GetChild(hTree, hItem), depth + 1);
+    }
+}
+
+std::wstring ControlText(HWND hDlg, int nId) {
+    wchar_t sz[4096] = {};
+    GetDlgItemTextW(hDlg, nId, sz, 4096);
+    return sz;
+}
+
+// Another thread plays the user: waits for the dialog, shoots it, presses the button, waits for the summary,
+// shoots it again and closes it. Cross-thread sends are served by the dialog's own message loop.
+void AutoPilot(std::wstring folder) {
+    HWND hDlg = nullptr;
+    while (!(hDlg = FindWindowW(KXW_LEFTOVER_CLASS, nullptr))) Sleep(100);
+    Sleep(1000);  // let it paint: only the screenshot waits for this
+    HWND hTree = GetDlgItem(hDlg, IDC_KXW_LEFTOVER_TREE);
+    Say("tree as opened:");
+    DumpTree(hTree, TreeView_GetRoot(hTree), 1);
+    Say(SavePng(hDlg, folder + L"\\leftover-dialog.png") ? "saved leftover-dialog.png" : "no screenshot");
+    SendMessageW(GetDlgItem(hDlg, IDC_KXW_SWEEP), BM_CLICK, 0, 0);
+    // The sweep has ended when the dialog takes input again.
+    while (!IsWindowEnabled(GetDlgItem(hDlg, IDCANCEL))) Sleep(100);
+    Sleep(1000);
+    Say("progress " + std::to_string(SendMessageW(GetDlgItem(hDlg, IDC_KXW_SWEEP_PROGRESS), PBM_GETPOS, 0, 0)));
+    Say("summary:\n" + ToUtf8(ControlText(hDlg, IDC_KXW_SWEEP_SUMMARY)));
+    Say("tree after the sweep:");
+    DumpTree(hTree, TreeView_GetRoot(hTree), 1);
+    Say(SavePng(hDlg, folder + L"\\leftover-dialog-swept.png") ? "saved leftover-dialog-swept.png" : "no screenshot");
+    PostMessageW(hDlg, WM_CLOSE, 0, 0);
+}
+
+int Run(int argc, wchar_t** argv) {
+    if (argc < 2) {
+        Say("usage: kxw_leftover_driver \"DISPLAY NAME\" [--auto FOLDER]");
+        return 2;
+    }
+    if (!kxtest::RequireSandboxedPrefix()) return 3;
+    const std::wstring name = argv[1];
+    const std::wstring autoFolder = argc >= 4 && std::wstring(argv[2]) == L"--auto" ? argv[3] : L"";
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::wstring folder = GetHostExeFolder();
+    ComponentHost host;
+    DataStates states;
+    std::wstring error;
+    if (!host.Load(folder + L"KxUninst.dll", error) || !host.Create(error) || !states.Open(folder, error) ||
+        !host.Start(L"", error)) {
+        Say(ToUtf8(error));
+        return 1;
+    }
+    CSoftItem program;
+    for (int round = 0; program.Id == 0 && round < 600; ++round) {
+        host.Pump(100);
+        std::vector<SoftRecord> records;
+        if (!host.ListReady() || !host.ReadSoftList(records, error)) continue;
+        for (const SoftRecord& r : records)
+            if (r.item.Name == name) program = r.item;
+    }
+    if (program.Id == 0) {
+        Say("not in the list: " + ToUtf8(name));
+        return 1;
+    }
+    Say("uninstalling " + ToUtf8(program.Name) + " (id " + std::to_string(program.Id) + ")");
+    if (FAILED(host.Uninstall(program.Id))) return 1;
+    UINT nState = 0;
+    while (nState != SOFT_STATE_LEFTOVERS_OFFERED && nState != SOFT_STATE_NOT_UNINSTALLED && nState != SOFT_STATE_REMOVED) {
+        host.Pump(100);
+        nState = states.Get(program.Id).nState;
+    }
+    Say("state " + std::to_string(nState));
+    if (nState != SOFT_STATE_LEFTOVERS_OFFERED) return 1;
+    std::thread pilot;
+    if (!autoFolder.empty()) pilot = std::thread(AutoPilot, autoFolder);
+    const LeftoverDialogResult result = RunLeftoverDialog(nullptr, host, states, program, nullptr);
+    if (pilot.joinable()) pilot.join();
+    Say(std::string("swept ") + (result.bSwept ? "yes" : "no") + ", final state " + std::to_string(result.nFinalState));
+    host.Stop();
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) { return Run(argc, argv); }
