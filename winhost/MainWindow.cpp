@@ -405,6 +405,7 @@ void MainWindow::StartComponent() {
     if (!m_host.Create(error)) return Fail(error);
     if (!m_states.Open(m_options.folder, error)) return Fail(error);
     m_host.SetNotificationHandler([this](const ListNotification& n) { OnListNotification(n); });
+    if (!m_options.cacheDir.empty() && !PrepareCacheDir(m_options.cacheDir, error)) return Fail(error);
     m_strCachePath = SoftCacheFilePath(m_options.cacheDir);
     m_bExpectCache = CacheMayGiveList(m_strCachePath);
     SetPhase(ListPhase::Reading);
