@@ -4,7 +4,7 @@
 // With --auto FOLDER it presses "Remove selected" itself, saves screenshots of the dialog before and after the sweep
 // into FOLDER (PNG) and prints the tree and the summary as another process would read them.
 //
-//   kxw_leftover_driver.exe "DISPLAY NAME" [--auto FOLDER]
+//   kxw_leftover_driver.exe "DISPLAY NAME" [--auto FOLDER] [--lang zh|en]
 #include <windows.h>
 #include <commctrl.h>
 #include <wincodec.h>
@@ -18,6 +18,7 @@
 #include "HostExe.h"
 #include "LeftoverDialog.h"
 #include "ScopedHandle.h"
+#include "UiText.h"
 #include "WinHostIds.h"
 #include "WinText.h"
 #include "kxtest/SandboxedPrefix.h"
@@ -124,7 +125,12 @@ int Run(int argc, wchar_t** argv) {
     }
     if (!kxtest::RequireSandboxedPrefix()) return 3;
     const std::wstring name = argv[1];
-    const std::wstring autoFolder = argc >= 4 && std::wstring(argv[2]) == L"--auto" ? argv[3] : L"";
+    std::wstring autoFolder, lang;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        if (std::wstring(argv[i]) == L"--auto") autoFolder = argv[i + 1];
+        if (std::wstring(argv[i]) == L"--lang") lang = argv[i + 1];
+    }
+    SetUiLanguage(ChooseUiLanguage(GetUserDefaultUILanguage(), lang));
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const std::wstring folder = GetHostExeFolder();
     ComponentHost host;
