@@ -210,9 +210,12 @@ bool LeftoverDialog::Create() {
     }
 
     m_hHint = Child(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, -1, UiString(IDS_KXW_LO_HINT));
-    m_hTree = Child(WC_TREEVIEWW,
-                    WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_CHECKBOXES,
+    m_hTree = Child(WC_TREEVIEWW, WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
                     WS_EX_CLIENTEDGE, IDC_KXW_LEFTOVER_TREE, L"");
+    // Check boxes set as a style change before any item exists (as the control's documentation asks): created
+    // with the style, the control may build its check-box images only when it first paints and untick every
+    // item then (Wine does).
+    SetWindowLongPtrW(m_hTree, GWL_STYLE, GetWindowLongPtrW(m_hTree, GWL_STYLE) | TVS_CHECKBOXES);
     m_hBar = Child(PROGRESS_CLASSW, 0, 0, IDC_KXW_SWEEP_PROGRESS, L"");
     SendMessageW(m_hBar, PBM_SETRANGE32, 0, 100);
     m_hSummary = Child(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, IDC_KXW_SWEEP_SUMMARY, L"");

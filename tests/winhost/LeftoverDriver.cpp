@@ -85,7 +85,7 @@ void DumpTree(HWND hTree, HTREEITEM hItem, int depth) {
         bool bChecked = false;
         const std::wstring text = ItemText(hTree, hItem, lParam, bChecked);
         Say(std::string(static_cast<size_t>(depth) * 2, ' ') + (bChecked ? "[x] " : "[ ] ") + ToUtf8(text) +
-            "  (id " + std::to_string(lParam) + ")");
+            "  (id " + std::to_string(lParam) + ", state " + std::to_string(SendMessageW(hTree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(hItem), TVIS_STATEIMAGEMASK)) + ")");
         DumpTree(hTree, TreeView_GetChild(hTree, hItem), depth + 1);
     }
 }
@@ -99,6 +99,7 @@ std::wstring ControlText(HWND hDlg, int nId) {
 // Another thread plays the user: waits for the dialog, shoots it, presses the button, waits for the summary,
 // shoots it again and closes it. Cross-thread sends are served by the dialog's own message loop.
 void AutoPilot(std::wstring folder) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     HWND hDlg = nullptr;
     while (!(hDlg = FindWindowW(KXW_LEFTOVER_CLASS, nullptr))) Sleep(100);
     Sleep(1000);  // let it paint: only the screenshot waits for this
@@ -153,6 +154,7 @@ int Run(int argc, wchar_t** argv) {
         Say("not in the list: " + ToUtf8(name));
         return 1;
     }
+    Say("folder " + ToUtf8(program.Folder) + ", key " + ToUtf8(program.Key));
     Say("uninstalling " + ToUtf8(program.Name) + " (id " + std::to_string(program.Id) + ")");
     if (FAILED(host.Uninstall(program.Id))) return 1;
     UINT nState = 0;
