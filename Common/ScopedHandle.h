@@ -173,4 +173,12 @@ inline unique_bstr MakeBstr(const std::wstring& s) {
     return unique_bstr(SysAllocStringLen(s.data(), static_cast<UINT>(s.size())));
 }
 
+// What a window makes for itself besides fonts: pop-up menus, accelerator tables, icons.
+struct DestroyMenuFn { void operator()(HMENU h) const { DestroyMenu(h); } };
+using unique_hmenu = unique_any<HMENU, nullptr, DestroyMenuFn>;
+struct DestroyAcceleratorTableFn { void operator()(HACCEL h) const { DestroyAcceleratorTable(h); } };
+using unique_haccel = unique_any<HACCEL, nullptr, DestroyAcceleratorTableFn>;
+struct DestroyIconFn { void operator()(HICON h) const { DestroyIcon(h); } };
+using unique_hicon = unique_any<HICON, nullptr, DestroyIconFn>;
+
 }  // namespace kx

@@ -19,6 +19,9 @@ namespace {
 
 const UINT_PTR kStatusTimer = 1;
 const UINT kStatusTickMs = 200;
+// A program removed by its uninstall keeps its row, saying so, this long before the row goes.
+const UINT_PTR kLingerTimer = 2;
+const UINT kLingerMs = 1500;
 
 UINT SystemDpi() {
     HDC dc = GetDC(nullptr);
@@ -47,11 +50,6 @@ std::wstring WindowText(HWND hWnd) {
 }  // namespace
 
 MainWindow::MainWindow(const WindowOptions& options) : m_options(options), m_uninstall(m_host, m_states, m_programs) {}
-
-MainWindow::~MainWindow() {
-    if (m_hFont) DeleteObject(m_hFont);
-    if (m_hAccel) DestroyAcceleratorTable(m_hAccel);
-}
 
 bool MainWindow::Create(int nCmdShow) {
     HINSTANCE hInstance = GetModuleHandleW(nullptr);
@@ -83,7 +81,7 @@ int MainWindow::Run() {
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         // Delete in the search box deletes text; everywhere else it uninstalls.
         const bool bEditKey = msg.hwnd == m_hSearch && msg.message == WM_KEYDOWN && msg.wParam == VK_DELETE;
-        if (!bEditKey && m_hAccel && TranslateAcceleratorW(m_hWnd, m_hAccel, &msg)) continue;
+        if (!bEditKey && m_hAccel && TranslateAcceleratorW(m_hWnd, m_hAccel.get(), &msg)) continue;
         if (IsDialogMessageW(m_hWnd, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
@@ -142,6 +140,12 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_TIMER:
             if (wParam == kStatusTimer) UpdateStatus();
+            if (wParam == kLingerTimer) {
+                KillTimer(m_hWnd, kLingerTimer);
+                for (UINT nId : m_vecLinger) m_programs.Remove(nId);
+                m_vecLinger.clear();
+                UpdateStatus();
+            }
             return 0;
         case WM_KXW_START:
             StartComponent();
@@ -245,7 +249,7 @@ void MainWindow::CreateMenus() {
         {FVIRTKEY | FCONTROL, 'G', IDM_KXW_FOCUS_CATEGORIES},
         {FVIRTKEY | FCONTROL, 'L', IDM_KXW_FOCUS_LIST},
     };
-    m_hAccel = CreateAcceleratorTableW(keys, static_cast<int>(sizeof(keys) / sizeof(keys[0])));
+    m_hAccel.reset(CreateAcceleratorTableW(keys, static_cast<int>(sizeof(keys) / sizeof(keys[0]))));
 }
 
 void MainWindow::ApplyFont() {
@@ -254,12 +258,12 @@ void MainWindow::ApplyFont() {
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     LOGFONTW font = metrics.lfMessageFont;
     font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(m_nDpi), static_cast<int>(SystemDpi()));
-    HFONT hNew = CreateFontIndirectW(&font);
+    kx::unique_hfont hNew(CreateFontIndirectW(&font));
     if (!hNew) return;
     for (HWND h : {m_hSearch, m_categories.Hwnd(), m_programs.Hwnd(), m_hToolbar, m_hStatus})
-        if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(hNew), TRUE);
-    if (m_hFont) DeleteObject(m_hFont);
-    m_hFont = hNew;
+        if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(hNew.get()), TRUE);
+    // The controls hold the new font before the old one goes.
+    m_hFont = std::move(hNew);
     if (m_hToolbar) SendMessageW(m_hToolbar, TB_AUTOSIZE, 0, 0);
 }
 
@@ -284,7 +288,7 @@ void MainWindow::Layout() {
 
     int editHeight = MulDiv(24, m_nDpi, 96);
     if (HDC dc = GetDC(m_hSearch)) {
-        HGDIOBJ old = SelectObject(dc, m_hFont ? m_hFont : GetStockObject(DEFAULT_GUI_FONT));
+        HGDIOBJ old = SelectObject(dc, m_hFont ? m_hFont.get() : GetStockObject(DEFAULT_GUI_FONT));
         TEXTMETRICW tm;
         if (GetTextMetricsW(dc, &tm)) editHeight = tm.tmHeight + MulDiv(8, m_nDpi, 96);
         SelectObject(dc, old);
@@ -363,7 +367,8 @@ void MainWindow::OnContextMenu(HWND hFrom, LPARAM lParam) {
     POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
     if (lParam == -1 && !m_programs.SelectedRowPoint(pt)) return;  // from the keyboard: at the selected row
     if (!m_programs.Selected()) return;
-    HMENU menu = CreatePopupMenu();
+    kx::unique_hmenu popup(CreatePopupMenu());
+    HMENU menu = popup.get();
     AppendMenuW(menu, MF_STRING, IDC_KXW_UNINSTALL, UiString(IDS_CMD_UNINSTALL).c_str());
     AppendMenuW(menu, MF_STRING, IDC_KXW_CANCEL_UNINSTALL, UiString(IDS_CMD_CANCEL).c_str());
     AppendMenuW(menu, MF_STRING, IDC_KXW_ACTIVATE, UiString(IDS_CMD_ACTIVATE).c_str());
@@ -376,7 +381,6 @@ void MainWindow::OnContextMenu(HWND hFrom, LPARAM lParam) {
                    MF_BYCOMMAND | (m_uninstall.UninstallerRunning() ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, IDC_KXW_REFRESH, MF_BYCOMMAND | (bRunning || !m_bStarted ? MF_GRAYED : MF_ENABLED));
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
-    DestroyMenu(menu);
 }
 
 bool MainWindow::OnClose() {
@@ -536,7 +540,14 @@ void MainWindow::RemoveProgram(UINT nId) {
             bFound = true;
             break;
         }
-    m_programs.Remove(nId);
+    // The program the window just uninstalled says "removed" for a moment; others leave at once.
+    if (nId == m_uninstall.Program().Id && m_uninstall.Program().Id != 0) {
+        m_programs.SetState(nId, StateText(SOFT_STATE_REMOVED, true, UninstallEnd()));
+        m_vecLinger.push_back(nId);
+        SetTimer(m_hWnd, kLingerTimer, kLingerMs, nullptr);
+    } else {
+        m_programs.Remove(nId);
+    }
     if (bFound && !m_bCategoriesPosted) m_bCategoriesPosted = PostMessageW(m_hWnd, WM_KXW_CATEGORIES, 0, 0) != FALSE;
     UpdateStatus();
 }

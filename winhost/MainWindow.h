@@ -12,6 +12,7 @@
 #include "ComponentHost.h"
 #include "DataStates.h"
 #include "ProgramView.h"
+#include "ScopedHandle.h"
 #include "StatusText.h"
 #include "WindowUninstall.h"
 
@@ -25,7 +26,6 @@ struct WindowOptions {
 class MainWindow {
 public:
     explicit MainWindow(const WindowOptions& options);
-    ~MainWindow();
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
@@ -68,8 +68,8 @@ private:
     HWND m_hSearch = nullptr;
     HWND m_hToolbar = nullptr;
     HWND m_hStatus = nullptr;
-    HFONT m_hFont = nullptr;
-    HACCEL m_hAccel = nullptr;
+    kx::unique_hfont m_hFont;
+    kx::unique_haccel m_hAccel;
     UINT m_nDpi = 96;
 
     ComponentHost m_host;
@@ -83,6 +83,7 @@ private:
     bool m_bReloadPosted = false;
 
     std::vector<CSoftItem> m_vecAll;  // the component's soft list as last read
+    std::vector<UINT> m_vecLinger;    // rows of removed programs still shown, saying so
     ListPhase m_phase = ListPhase::Starting;
     ULONGLONG m_nPhaseStart = 0;
     double m_dReadSeconds = 0;

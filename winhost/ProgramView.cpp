@@ -28,8 +28,9 @@ int Scale(int n, UINT dpi) { return MulDiv(n, static_cast<int>(dpi), 96); }
 bool ProgramView::Create(HWND hParent, UINT dpi) {
     m_nDpi = dpi;
     m_hWnd = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
-                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL, 0, 0,
-                             0, 0, hParent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_KXW_PROGRAMS)),
+                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL |
+                                 LVS_SHAREIMAGELISTS,  // the icons' owner is ProgramIcons
+                             0, 0, 0, 0, hParent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_KXW_PROGRAMS)),
                              GetModuleHandleW(nullptr), nullptr);
     if (!m_hWnd) return false;
     ListView_SetExtendedListViewStyle(m_hWnd, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);

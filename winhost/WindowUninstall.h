@@ -11,7 +11,7 @@
 
 #include "ComponentHost.h"
 #include "DataStates.h"
-#include "LeftoverDialogEntry.h"
+#include "LeftoverDialog.h"
 #include "ProgramView.h"
 #include "RowStates.h"
 #include "UninstallStates.h"
