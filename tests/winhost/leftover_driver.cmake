@@ -8,7 +8,7 @@ add_executable(kxw_leftover_driver ${CMAKE_CURRENT_LIST_DIR}/LeftoverDriver.cpp 
 target_include_directories(kxw_leftover_driver PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
 set_target_properties(kxw_leftover_driver PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${KX_LEFTOVER_DRIVER_DIR}")
 target_link_options(kxw_leftover_driver PRIVATE -municode)
-target_link_libraries(kxw_leftover_driver PRIVATE kxwin windowscodecs ole32)
+target_link_libraries(kxw_leftover_driver PRIVATE kxwin_leftover windowscodecs ole32)
 kx_copy_dlls(kxw_leftover_driver "${KX_LEFTOVER_DRIVER_DIR}" kxxlog Ferro80U KxData KxUninst KxVStart)
 configure_file(${CMAKE_SOURCE_DIR}/conf/KxDataRules.txt ${KX_LEFTOVER_DRIVER_DIR}/KxDataRules.txt COPYONLY)
 configure_file(${CMAKE_SOURCE_DIR}/conf/category.ini ${KX_LEFTOVER_DRIVER_DIR}/conf/category.ini COPYONLY)

@@ -3,4 +3,4 @@
 kx_add_test(NAME winhost_leftover
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/LeftoverTicksTest.cpp ${CMAKE_CURRENT_LIST_DIR}/LeftoverWordsTest.cpp
           ${CMAKE_CURRENT_LIST_DIR}/LeftoverTest.rc
-  LIBS kxwin)
+  LIBS kxwin_leftover)
