@@ -204,9 +204,13 @@ bool LeftoverDialog::Create() {
                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN,
                              CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight, m_hOwner, nullptr, hInstance, this);
     if (!m_hWnd) return false;
+    // The owner's icons, whether its window or its class carries them; they stay the owner's.
     if (m_hOwner) {
-        SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, GetClassLongPtrW(m_hOwner, GCLP_HICONSM));
-        SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, GetClassLongPtrW(m_hOwner, GCLP_HICON));
+        for (const auto& icon : {std::make_pair(ICON_SMALL, GCLP_HICONSM), std::make_pair(ICON_BIG, GCLP_HICON)}) {
+            LRESULT hIcon = SendMessageW(m_hOwner, WM_GETICON, icon.first, 0);
+            if (!hIcon) hIcon = static_cast<LRESULT>(GetClassLongPtrW(m_hOwner, icon.second));
+            SendMessageW(m_hWnd, WM_SETICON, icon.first, hIcon);
+        }
     }
 
     m_hHint = Child(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, -1, UiString(IDS_KXW_LO_HINT));
