@@ -3,7 +3,6 @@
 #include "KxUninstIf.h"
 #include "LeftoverStrings.h"
 #include "PowerSweepItem.h"
-#include "UiText.h"
 #include "WideFormat.h"
 
 namespace {
@@ -15,11 +14,6 @@ std::wstring Line(const TextOf& text, UINT nId, size_t n) {
 }
 
 }  // namespace
-
-// The window's one choice of language (the system's thread UI language cannot be set under Wine).
-LANGID DialogLanguage() { return UiLanguageId(CurrentUiLanguage()); }
-
-std::wstring LoadTextIn(HMODULE hModule, UINT nId, LANGID lang) { return UiStringIn(hModule, nId, lang); }
 
 std::wstring GroupLabel(UINT nKind, size_t nEntries, const TextOf& text) {
     UINT nId = IDS_KXW_LO_ROOT;

@@ -11,7 +11,6 @@
 #include "CategoryView.h"
 #include "IconLocation.h"
 #include "KxUninstIf.h"
-#include "LeftoverWords.h"
 #include "RowStates.h"
 #include "StatusText.h"
 #include "UiText.h"
@@ -88,15 +87,6 @@ TEST(WinHostStrings, LanguageFollowsTheUserUnlessForced) {
         {MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), L"fr", UiLanguage::Chinese},
     };
     for (const auto& c : cases) EXPECT_EQ(ChooseUiLanguage(c.user, c.forced), c.expected) << c.user << " " << c.forced;
-}
-
-TEST(WinHostStrings, TheLeftoverDialogSpeaksTheWindowsLanguage) {
-    // Under Wine the thread's UI language stays the user's whatever the window sets, so the dialog must not ask it.
-    for (UiLanguage language : {UiLanguage::Chinese, UiLanguage::English, UiLanguage::Chinese}) {
-        SetUiLanguage(language);
-        EXPECT_EQ(DialogLanguage(), UiLanguageId(language));
-    }
-    SetUiLanguage(UiLanguage::English);
 }
 
 TEST(WinHostStrings, ButtonsShowMenuTextsWithoutKeys) {
