@@ -60,7 +60,6 @@ bool MainWindow::Create(int nCmdShow) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = KXW_MAIN_CLASS;
-    wc.hIcon = LoadIconW(hInstance, MAKEINTRESOURCEW(IDI_KXW_APP));
     if (!RegisterClassExW(&wc)) return false;
 
     std::wstring title = UiString(IDS_APP_TITLE);
