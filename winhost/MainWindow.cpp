@@ -122,8 +122,15 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_DPICHANGED:
             OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
+        case WM_ACTIVATE:
+            // The control that had the keyboard gets it back when the window is active again.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(m_hWnd, focus)) m_hLastFocus = focus;
+            }
+            return DefWindowProcW(m_hWnd, msg, wParam, lParam);
         case WM_SETFOCUS:
-            SetFocus(m_programs.Hwnd());
+            SetFocus(m_hLastFocus && IsWindow(m_hLastFocus) ? m_hLastFocus : m_programs.Hwnd());
             return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_KXW_SEARCH) {
