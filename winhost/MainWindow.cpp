@@ -6,6 +6,7 @@
 
 #include "CacheProbe.h"
 #include "KxUninstIf.h"
+#include "ProgramColumns.h"
 #include "UiText.h"
 #include "WinHostIds.h"
 #include "WinHostMessages.h"
@@ -422,14 +423,16 @@ void MainWindow::StartComponent() {
 }
 
 void MainWindow::OnListNotification(const ListNotification& n) {
+    // During a pass over the machine the lists are held until it ends, and the final list-ready reads both.
     if (n.nType == LIST_CATEGORY) {
-        if (!m_bCategoriesPosted) m_bCategoriesPosted = PostMessageW(m_hWnd, WM_KXW_CATEGORIES, 0, 0) != FALSE;
+        if (m_phase == ListPhase::Read && !m_bCategoriesPosted)
+            m_bCategoriesPosted = PostMessageW(m_hWnd, WM_KXW_CATEGORIES, 0, 0) != FALSE;
         return;
     }
     if (n.nType != LIST_SOFT) return;
     if (n.nAct & ACT_LIST_READY) OnListReady();
     if (n.nAct & ACT_ITEM_REMOVED) RemoveProgram(static_cast<UINT>(n.lParam));
-    if ((n.nAct & (ACT_ITEM_ADDED | ACT_ITEM_CHANGED)) && !m_bReloadPosted)
+    if ((n.nAct & (ACT_ITEM_ADDED | ACT_ITEM_CHANGED)) && m_phase == ListPhase::Read && !m_bReloadPosted)
         m_bReloadPosted = PostMessageW(m_hWnd, WM_KXW_RELOAD, 0, 0) != FALSE;
     if (n.nAct & ACT_STATE_CHANGED) {
         m_uninstall.OnStateChanged(static_cast<UINT>(n.lParam));
@@ -480,11 +483,15 @@ void MainWindow::ApplyFilter() {
     if (!m_bStarted) return;
     const std::wstring text = WindowText(m_hSearch);
     const CCategoryItem* category = m_categories.SelectedIsAll() ? nullptr : m_categories.Selected();
+    const std::wstring categoryName = category ? category->Name : L"";
+    // While the machine is read again the component holds its list for the whole pass, and its search would
+    // freeze the window until the pass ends: the shown list is filtered here meanwhile (by name, without pinyin),
+    // and by the component's search once the list is final.
+    const bool bLocal = m_phase != ListPhase::Read;
     std::set<UINT> byName, byCategory;
-    bool bByName = !text.empty(), bByCategory = category != nullptr;
+    bool bByName = !text.empty() && !bLocal, bByCategory = category != nullptr && !bLocal;
     std::vector<UINT> ids;
     if (bByName && SUCCEEDED(m_host.Search(SEARCH_BY_NAME, text, ids))) byName.insert(ids.begin(), ids.end());
-    const std::wstring categoryName = category ? category->Name : L"";
     if (bByCategory) {
         ids.clear();
         if (SUCCEEDED(m_host.Search(SEARCH_BY_CATEGORY, categoryName, ids)))
@@ -495,6 +502,7 @@ void MainWindow::ApplyFilter() {
     std::vector<CSoftItem> shown;
     for (const CSoftItem& item : m_vecAll) {
         if (bByName && !byName.count(item.Id)) continue;
+        if (bLocal && !text.empty() && !NameContains(item.Name, text)) continue;
         if (bByCategory && !byCategory.count(item.Id)) continue;
         if (category && !bByCategory && item.Category != categoryName) continue;
         shown.push_back(item);
