@@ -9,13 +9,13 @@
 
 namespace {
 
-struct ColumnSpec {
+struct ColumnLayout {
     UINT nTitle;
     int nWidth;  // at 96 dpi
     int nFormat;
 };
 
-const ColumnSpec kColumns[] = {
+const ColumnLayout kColumns[] = {
     {IDS_COL_NAME, 260, LVCFMT_LEFT},      {IDS_COL_CATEGORY, 90, LVCFMT_LEFT},
     {IDS_COL_SIZE, 80, LVCFMT_RIGHT},      {IDS_COL_INSTALLED, 90, LVCFMT_LEFT},
     {IDS_COL_LAST_USED, 130, LVCFMT_LEFT}, {IDS_COL_STATE, 150, LVCFMT_LEFT},
