@@ -290,7 +290,7 @@ void MainWindow::OnCommand(UINT id) {
         case IDC_KXW_REFRESH: Refresh(); break;
         case IDC_KXW_UNINSTALL: UninstallSelected(); break;
         case IDC_KXW_CANCEL_UNINSTALL:
-            if (m_uninstall.Running())
+            if (m_uninstall.CanCancel())
                 m_uninstall.Cancel();
             else if (GetFocus() == m_hSearch)
                 SetWindowTextW(m_hSearch, L"");
@@ -344,7 +344,7 @@ void MainWindow::OnContextMenu(HWND hFrom, LPARAM lParam) {
     AppendMenuW(menu, MF_STRING, IDC_KXW_REFRESH, UiString(IDS_CMD_REFRESH).c_str());
     const bool bRunning = m_uninstall.Running();
     EnableMenuItem(menu, IDC_KXW_UNINSTALL, MF_BYCOMMAND | (bRunning ? MF_GRAYED : MF_ENABLED));
-    EnableMenuItem(menu, IDC_KXW_CANCEL_UNINSTALL, MF_BYCOMMAND | (bRunning ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, IDC_KXW_CANCEL_UNINSTALL, MF_BYCOMMAND | (m_uninstall.CanCancel() ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, IDC_KXW_ACTIVATE,
                    MF_BYCOMMAND | (m_uninstall.UninstallerRunning() ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, IDC_KXW_REFRESH, MF_BYCOMMAND | (bRunning || !m_bStarted ? MF_GRAYED : MF_ENABLED));
@@ -373,6 +373,7 @@ void MainWindow::StartComponent() {
     if (!m_host.Create(error)) return Fail(error);
     if (!m_states.Open(m_options.folder, error)) return Fail(error);
     m_host.SetNotificationHandler([this](const ListNotification& n) { OnListNotification(n); });
+    if (!m_options.cacheDir.empty() && !PrepareCacheDir(m_options.cacheDir, error)) return Fail(error);
     m_strCachePath = SoftCacheFilePath(m_options.cacheDir);
     m_bExpectCache = CacheMayGiveList(m_strCachePath);
     SetPhase(ListPhase::Reading);
@@ -523,7 +524,7 @@ void MainWindow::RemoveProgram(UINT nId) {
 void MainWindow::UpdateCommands() {
     const bool bRunning = m_uninstall.Running();
     const bool canUninstall = m_bStarted && !bRunning && m_programs.Selected() != nullptr;
-    const bool canCancel = bRunning;
+    const bool canCancel = m_uninstall.CanCancel();
     const bool canActivate = m_uninstall.UninstallerRunning();
     const bool canRefresh = m_bStarted && !bRunning;
     const struct {

@@ -62,7 +62,7 @@ void WindowUninstall::End(UINT nState) {
 }
 
 void WindowUninstall::Cancel() {
-    if (!m_bRunning || m_trail.Current() == SOFT_STATE_LEFTOVERS_OFFERED) return;
+    if (!CanCancel()) return;
     m_bCancelled = true;
     m_host.CancelUninstall(m_program.Id);
     m_view.SetState(m_program.Id, UiString(IDS_STATE_CANCELLING));
