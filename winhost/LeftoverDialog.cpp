@@ -19,6 +19,7 @@
 #include "UiText.h"
 #include "WinHostIds.h"
 #include "WinText.h"
+#include "WindowMetrics.h"
 
 namespace {
 
@@ -31,44 +32,6 @@ constexpr UINT WM_KXW_SWEEP_ENDED = WM_APP + 0x121;
 constexpr int kMargin = 10, kGap = 8, kBarHeight = 16, kButtonHeight = 26, kButtonMinWidth = 100,
               kButtonPadding = 24;
 constexpr int kWidth = 640, kHeight = 500, kMinWidth = 420, kMinHeight = 340;
-
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-
-// Calls newer than the systems the host still runs on.
-void* User32Export(const char* pszName) {
-    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), pszName));
-}
-
-// The window's DPI where the system tells it per window (per-monitor awareness), else the screen's.
-UINT WindowDpi(HWND hWnd) {
-    static const auto pfn = reinterpret_cast<GetDpiForWindowFn>(User32Export("GetDpiForWindow"));
-    if (pfn && hWnd)
-        if (UINT dpi = pfn(hWnd)) return dpi;
-    HDC hdc = GetDC(nullptr);
-    const int dpi = hdc ? GetDeviceCaps(hdc, LOGPIXELSY) : 96;
-    if (hdc) ReleaseDC(nullptr, hdc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
-// The system's message font at a DPI.
-kx::unique_hfont MessageFont(UINT dpi) {
-    static const auto pfn = reinterpret_cast<SystemParametersInfoForDpiFn>(User32Export("SystemParametersInfoForDpi"));
-    NONCLIENTMETRICSW ncm = {};
-    ncm.cbSize = sizeof(ncm);
-    if (pfn && pfn(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0, dpi))
-        return kx::unique_hfont(CreateFontIndirectW(&ncm.lfMessageFont));
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
-        return kx::unique_hfont(static_cast<HFONT>(nullptr));
-    ncm.lfMessageFont.lfHeight = MulDiv(ncm.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(WindowDpi(nullptr)));
-    return kx::unique_hfont(CreateFontIndirectW(&ncm.lfMessageFont));
-}
-
-std::wstring WindowText(HWND hWnd) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hWnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hWnd, &text[0], static_cast<int>(text.size()))));
-    return text;
-}
 
 class LeftoverDialog {
 public:

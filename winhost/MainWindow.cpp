@@ -11,10 +11,7 @@
 #include "WinHostIds.h"
 #include "WinHostMessages.h"
 #include "WinHostRes.h"
-
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
+#include "WindowMetrics.h"
 
 namespace {
 
@@ -23,30 +20,6 @@ const UINT kStatusTickMs = 200;
 // A program removed by its uninstall keeps its row, saying so, this long before the row goes.
 const UINT_PTR kLingerTimer = 2;
 const UINT kLingerMs = 1500;
-
-UINT SystemDpi() {
-    HDC dc = GetDC(nullptr);
-    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
-// The window's own DPI where the system knows it (per-monitor awareness), else the system's.
-UINT WindowDpi(HWND hWnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static auto fn = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    UINT dpi = fn && hWnd ? fn(hWnd) : 0;
-    return dpi ? dpi : SystemDpi();
-}
-
-std::wstring WindowText(HWND hWnd) {
-    int n = GetWindowTextLengthW(hWnd);
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    n = GetWindowTextW(hWnd, &text[0], n + 1);
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return text;
-}
 
 }  // namespace
 
@@ -260,12 +233,7 @@ void MainWindow::CreateMenus() {
 }
 
 void MainWindow::ApplyFont() {
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    LOGFONTW font = metrics.lfMessageFont;
-    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(m_nDpi), static_cast<int>(SystemDpi()));
-    kx::unique_hfont hNew(CreateFontIndirectW(&font));
+    kx::unique_hfont hNew = MessageFont(m_nDpi);
     if (!hNew) return;
     for (HWND h : {m_hSearch, m_categories.Hwnd(), m_programs.Hwnd(), m_hToolbar, m_hStatus})
         if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(hNew.get()), TRUE);

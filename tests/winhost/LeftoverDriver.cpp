@@ -5,7 +5,8 @@
 // into FOLDER (PNG) and prints the tree and the summary as another process would read them.
 //
 // With --untick, before the sweep it unticks the third group with a click on its box and then the first entry of
-// the second group with the space bar, as a user would, so that the sweep leaves those behind.
+// the second group with the space bar, as a user would, so that the sweep leaves those behind; afterwards it ticks
+// the rest with the root's box and sweeps again.
 //
 //   kxw_leftover_driver.exe "DISPLAY NAME" [--auto FOLDER] [--lang zh|en] [--untick 1]
 #include <windows.h>
@@ -180,6 +181,15 @@ void AutoPilot(std::wstring folder, bool bUntick) {
     Say("tree after the sweep:");
     DumpTree(hTree, TreeView_GetRoot(hTree), 1);
     Say(SavePng(hDlg, folder + L"\\leftover-dialog-swept.png") ? "saved leftover-dialog-swept.png" : "no screenshot");
+    if (bUntick && TreeView_GetRoot(hTree)) {
+        // A second round: the root's box ticks what is left, and the sweep takes it.
+        Say(ClickBox(hTree, TreeView_GetRoot(hTree)) ? "clicked the root's box" : "no box to click");
+        Sleep(500);
+        SendMessageW(GetDlgItem(hDlg, IDC_KXW_SWEEP), BM_CLICK, 0, 0);
+        while (!IsWindowEnabled(GetDlgItem(hDlg, IDCANCEL))) Sleep(100);
+        Say("summary of the second sweep:\n" + ToUtf8(ControlText(hDlg, IDC_KXW_SWEEP_SUMMARY)));
+        Say(TreeView_GetRoot(hTree) ? "the tree still has items" : "the tree is empty");
+    }
     PostMessageW(hDlg, WM_CLOSE, 0, 0);
 }
 
