@@ -354,7 +354,8 @@ void MainWindow::OnContextMenu(HWND hFrom, LPARAM lParam) {
     EnableMenuItem(menu, IDC_KXW_CANCEL_UNINSTALL, MF_BYCOMMAND | (m_uninstall.CanCancel() ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, IDC_KXW_ACTIVATE,
                    MF_BYCOMMAND | (m_uninstall.UninstallerRunning() ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(menu, IDC_KXW_REFRESH, MF_BYCOMMAND | (bRunning || !m_bStarted ? MF_GRAYED : MF_ENABLED));
+    EnableMenuItem(menu, IDC_KXW_REFRESH,
+                   MF_BYCOMMAND | (bRunning || !m_bStarted || m_phase != ListPhase::Read ? MF_GRAYED : MF_ENABLED));
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
 }
 
@@ -481,7 +482,7 @@ void MainWindow::ApplyFilter() {
 }
 
 void MainWindow::Refresh() {
-    if (!m_bStarted || m_uninstall.Running()) {
+    if (!m_bStarted || m_uninstall.Running() || m_phase != ListPhase::Read) {
         MessageBeep(MB_OK);
         return;
     }
@@ -540,7 +541,8 @@ void MainWindow::UpdateCommands() {
     const bool canUninstall = m_bStarted && !bRunning && m_programs.Selected() != nullptr;
     const bool canCancel = m_uninstall.CanCancel();
     const bool canActivate = m_uninstall.UninstallerRunning();
-    const bool canRefresh = m_bStarted && !bRunning;
+    // A reading already under way is not asked for again (Refresh would wait for the pass's lock meanwhile).
+    const bool canRefresh = m_bStarted && !bRunning && m_phase == ListPhase::Read;
     const struct {
         UINT id;
         bool enabled;
@@ -560,6 +562,7 @@ void MainWindow::SetPhase(ListPhase phase) {
     m_phase = phase;
     if (phase == ListPhase::Read) KillTimer(m_hWnd, kStatusTimer);
     UpdateStatus();
+    UpdateCommands();
 }
 
 void MainWindow::UpdateStatus() {
