@@ -16,9 +16,10 @@
 #include "RecycleBin.h"
 #include "ScopedHandle.h"
 #include "SweepOutcome.h"
-#include "WideFormat.h"
+#include "UiText.h"
 #include "WinHostIds.h"
 #include "WinText.h"
+#include "WindowMetrics.h"
 
 namespace {
 
@@ -32,50 +33,12 @@ constexpr int kMargin = 10, kGap = 8, kBarHeight = 16, kButtonHeight = 26, kButt
               kButtonPadding = 24;
 constexpr int kWidth = 640, kHeight = 500, kMinWidth = 420, kMinHeight = 340;
 
-using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-using SystemParametersInfoForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-
-// Calls newer than the systems the host still runs on.
-void* User32Export(const char* pszName) {
-    return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), pszName));
-}
-
-// The window's DPI where the system tells it per window (per-monitor awareness), else the screen's.
-UINT WindowDpi(HWND hWnd) {
-    static const auto pfn = reinterpret_cast<GetDpiForWindowFn>(User32Export("GetDpiForWindow"));
-    if (pfn && hWnd)
-        if (UINT dpi = pfn(hWnd)) return dpi;
-    HDC hdc = GetDC(nullptr);
-    const int dpi = hdc ? GetDeviceCaps(hdc, LOGPIXELSY) : 96;
-    if (hdc) ReleaseDC(nullptr, hdc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
-// The system's message font at a DPI.
-kx::unique_hfont MessageFont(UINT dpi) {
-    static const auto pfn = reinterpret_cast<SystemParametersInfoForDpiFn>(User32Export("SystemParametersInfoForDpi"));
-    NONCLIENTMETRICSW ncm = {};
-    ncm.cbSize = sizeof(ncm);
-    if (pfn && pfn(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0, dpi))
-        return kx::unique_hfont(CreateFontIndirectW(&ncm.lfMessageFont));
-    if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0))
-        return kx::unique_hfont(static_cast<HFONT>(nullptr));
-    ncm.lfMessageFont.lfHeight = MulDiv(ncm.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(WindowDpi(nullptr)));
-    return kx::unique_hfont(CreateFontIndirectW(&ncm.lfMessageFont));
-}
-
-std::wstring WindowText(HWND hWnd) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hWnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hWnd, &text[0], static_cast<int>(text.size()))));
-    return text;
-}
-
 class LeftoverDialog {
 public:
     LeftoverDialog(ComponentHost& host, const DataStates& states, const CSoftItem& program,
                    std::function<void(const ListNotification&)> restore)
         : m_host(host), m_states(states), m_program(program), m_restore(std::move(restore)),
-          m_log(GetHostExeFolder()), m_lang(DialogLanguage()) {}
+          m_log(GetHostExeFolder()) {}
     // A dialog left early (an exception) takes its window with it and gives the owner back.
     ~LeftoverDialog() {
         if (!m_hWnd || !IsWindow(m_hWnd)) return;
@@ -104,7 +67,6 @@ private:
     int TextHeight(HWND hWnd, int width, UINT format) const;
     int TextWidth(HWND hWnd) const;
 
-    std::wstring Text(UINT nId) const;
     void ReadList();
     void FillTree();
     HTREEITEM Insert(HTREEITEM hParent, const std::wstring& text, UINT nId, bool bChecked);
@@ -127,7 +89,6 @@ private:
     const CSoftItem& m_program;
     std::function<void(const ListNotification&)> m_restore;
     ComponentLog m_log;
-    LANGID m_lang;
 
     HWND m_hOwner = nullptr;
     HWND m_hWnd = nullptr;
@@ -151,12 +112,6 @@ private:
     bool m_bTrashReadable = false;
 };
 
-std::wstring LeftoverDialog::Text(UINT nId) const {
-    std::wstring text = LoadTextIn(GetModuleHandleW(nullptr), nId, m_lang);
-    return text.empty() ? LoadTextIn(GetModuleHandleW(nullptr), nId, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US))
-                        : text;
-}
-
 LeftoverDialogResult LeftoverDialog::Run(HWND owner) {
     m_hOwner = owner;
     ReadList();
@@ -164,9 +119,9 @@ LeftoverDialogResult LeftoverDialog::Run(HWND owner) {
     m_host.SetNotificationHandler([this](const ListNotification& n) { OnNotify(n); });
     FillTree();
     if (!m_strReadError.empty())
-        SetSummary(kx::Format(Text(IDS_KXW_LO_READ_FAILED).c_str(), m_strReadError.c_str()));
+        SetSummary(UiFormat(IDS_KXW_LO_READ_FAILED, m_strReadError.c_str()));
     else if (m_entries.empty())
-        SetSummary(Text(IDS_KXW_LO_EMPTY));
+        SetSummary(UiString(IDS_KXW_LO_EMPTY));
     SetBusy(false);
     if (m_hOwner) EnableWindow(m_hOwner, FALSE);
     ShowWindow(m_hWnd, SW_SHOW);
@@ -207,25 +162,32 @@ bool LeftoverDialog::Create() {
     wc.lpszClassName = KXW_LEFTOVER_CLASS;
     if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
-    const std::wstring title = kx::Format(Text(IDS_KXW_LO_TITLE).c_str(), m_program.Name.c_str());
+    const std::wstring title = UiFormat(IDS_KXW_LO_TITLE, m_program.Name.c_str());
     m_hWnd = CreateWindowExW(WS_EX_DLGMODALFRAME, KXW_LEFTOVER_CLASS, title.c_str(),
                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN,
                              CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight, m_hOwner, nullptr, hInstance, this);
     if (!m_hWnd) return false;
+    // The owner's icons, whether its window or its class carries them; they stay the owner's.
     if (m_hOwner) {
-        SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, GetClassLongPtrW(m_hOwner, GCLP_HICONSM));
-        SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, GetClassLongPtrW(m_hOwner, GCLP_HICON));
+        for (const auto& icon : {std::make_pair(ICON_SMALL, GCLP_HICONSM), std::make_pair(ICON_BIG, GCLP_HICON)}) {
+            LRESULT hIcon = SendMessageW(m_hOwner, WM_GETICON, icon.first, 0);
+            if (!hIcon) hIcon = static_cast<LRESULT>(GetClassLongPtrW(m_hOwner, icon.second));
+            SendMessageW(m_hWnd, WM_SETICON, icon.first, hIcon);
+        }
     }
 
-    m_hHint = Child(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, -1, Text(IDS_KXW_LO_HINT));
-    m_hTree = Child(WC_TREEVIEWW,
-                    WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS | TVS_CHECKBOXES,
+    m_hHint = Child(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, -1, UiString(IDS_KXW_LO_HINT));
+    m_hTree = Child(WC_TREEVIEWW, WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
                     WS_EX_CLIENTEDGE, IDC_KXW_LEFTOVER_TREE, L"");
+    // Check boxes set as a style change before any item exists (as the control's documentation asks): created
+    // with the style, the control may build its check-box images only when it first paints and untick every
+    // item then (Wine does).
+    SetWindowLongPtrW(m_hTree, GWL_STYLE, GetWindowLongPtrW(m_hTree, GWL_STYLE) | TVS_CHECKBOXES);
     m_hBar = Child(PROGRESS_CLASSW, 0, 0, IDC_KXW_SWEEP_PROGRESS, L"");
     SendMessageW(m_hBar, PBM_SETRANGE32, 0, 100);
     m_hSummary = Child(WC_STATICW, SS_LEFT | SS_NOPREFIX, 0, IDC_KXW_SWEEP_SUMMARY, L"");
-    m_hSweep = Child(WC_BUTTONW, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDC_KXW_SWEEP, Text(IDS_KXW_LO_SWEEP));
-    m_hClose = Child(WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON, 0, IDCANCEL, Text(IDS_KXW_LO_CLOSE));
+    m_hSweep = Child(WC_BUTTONW, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDC_KXW_SWEEP, UiString(IDS_KXW_LO_SWEEP));
+    m_hClose = Child(WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON, 0, IDCANCEL, UiString(IDS_KXW_LO_CLOSE));
 
     // Sized for the DPI of the monitor it landed on, over the middle of its owner.
     ApplyDpi(WindowDpi(m_hWnd));
@@ -342,7 +304,7 @@ void LeftoverDialog::FillTree() {
     size_t nEntries = 0;
     for (const Leftover& l : m_list) nEntries += l.IsEntry();
     if (nEntries == 0) return;
-    HTREEITEM hRoot = Insert(TVI_ROOT, GroupLabel(CPowerSweepItem::KIND_ROOT, nEntries, [this](UINT n) { return Text(n); }),
+    HTREEITEM hRoot = Insert(TVI_ROOT, GroupLabel(CPowerSweepItem::KIND_ROOT, nEntries, UiString),
                              0, false);
     m_heads.push_back(hRoot);
     HTREEITEM hGroup = hRoot;
@@ -352,7 +314,7 @@ void LeftoverDialog::FillTree() {
         if (!l.IsEntry()) {
             size_t n = 0;
             for (size_t j = i + 1; j < m_list.size() && m_list[j].IsEntry(); ++j) ++n;
-            hGroup = Insert(hRoot, GroupLabel(l.item.Kind, n, [this](UINT id) { return Text(id); }), 0, false);
+            hGroup = Insert(hRoot, GroupLabel(l.item.Kind, n, UiString), 0, false);
             m_heads.push_back(hGroup);
             continue;
         }
@@ -442,7 +404,7 @@ void LeftoverDialog::StartSweep() {
     if (m_bSweeping) return;
     std::vector<UINT> ids = TickedIds();
     if (ids.empty()) {
-        SetSummary(Text(IDS_KXW_LO_NOTHING_TICKED));
+        SetSummary(UiString(IDS_KXW_LO_NOTHING_TICKED));
         return;
     }
     // What the machine looks like before, to tell afterwards where each entry went.
@@ -451,11 +413,11 @@ void LeftoverDialog::StartSweep() {
     m_ids = ids;
     SendMessageW(m_hBar, PBM_SETPOS, 0, 0);
     SetBusy(true);
-    SetSummary(kx::Format(Text(IDS_KXW_LO_SWEEPING).c_str(), static_cast<unsigned>(ids.size())));
+    SetSummary(UiFormat(IDS_KXW_LO_SWEEPING, static_cast<unsigned>(ids.size())));
     const HRESULT hr = m_host.PowerSweep(m_program.Id, ids);
     if (FAILED(hr)) {
         SetBusy(false);
-        SetSummary(kx::Format(Text(IDS_KXW_LO_REFUSED_CALL).c_str(), HResultText(hr).c_str()));
+        SetSummary(UiFormat(IDS_KXW_LO_REFUSED_CALL, HResultText(hr).c_str()));
         return;
     }
     m_bSwept = true;
@@ -491,7 +453,7 @@ void LeftoverDialog::EndSweep() {
     for (const Entry& e : m_entries) SetCheck(e.hItem, false);
     SyncHeads();
     SetBusy(false);
-    SetSummary(SweepSummaryText(outcomes, nState, m_entries.size(), [this](UINT id) { return Text(id); }));
+    SetSummary(SweepSummaryText(outcomes, nState, m_entries.size(), UiString));
     SetFocus(m_entries.empty() ? m_hClose : m_hTree);
 }
 

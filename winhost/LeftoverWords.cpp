@@ -15,23 +15,6 @@ std::wstring Line(const TextOf& text, UINT nId, size_t n) {
 
 }  // namespace
 
-LANGID DialogLanguage() {
-    return PRIMARYLANGID(GetThreadUILanguage()) == LANG_CHINESE ? MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED)
-                                                                : MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-}
-
-std::wstring LoadTextIn(HMODULE hModule, UINT nId, LANGID lang) {
-    // Strings live in blocks of 16, each a count of characters followed by that many characters.
-    HRSRC hRes = FindResourceExW(hModule, RT_STRING, MAKEINTRESOURCEW(nId / 16 + 1), lang);
-    HGLOBAL hData = hRes ? LoadResource(hModule, hRes) : nullptr;
-    const WORD* p = hData ? static_cast<const WORD*>(LockResource(hData)) : nullptr;
-    if (!p) return std::wstring();
-    const WORD* end = p + SizeofResource(hModule, hRes) / sizeof(WORD);
-    for (UINT i = 0; i < nId % 16 && p < end; ++i) p += 1 + *p;
-    if (p >= end || p + 1 + *p > end) return std::wstring();
-    return std::wstring(reinterpret_cast<const wchar_t*>(p + 1), *p);
-}
-
 std::wstring GroupLabel(UINT nKind, size_t nEntries, const TextOf& text) {
     UINT nId = IDS_KXW_LO_ROOT;
     switch (nKind) {

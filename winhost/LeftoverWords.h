@@ -1,5 +1,5 @@
-// The leftover dialog's words: its texts from the string table in the user's UI language, the labels of the
-// tree's root and groups, and the summary of a sweep.
+// The leftover dialog's words: the labels of the tree's root and groups, and the summary of a sweep, from the
+// string table in the language the window chose.
 #pragma once
 
 #include <windows.h>
@@ -10,13 +10,8 @@
 
 #include "SweepOutcome.h"
 
-// The text of a string id in the dialog's language.
+// The text of a string id (UiString, or one language's table for a test).
 using TextOf = std::function<std::wstring(UINT nId)>;
-
-// Chinese (simplified) when the thread's UI language is Chinese, else English.
-LANGID DialogLanguage();
-// String nId of hModule's string table in exactly that language; empty when there is none.
-std::wstring LoadTextIn(HMODULE hModule, UINT nId, LANGID lang);
 
 // The root's (kind 0) or a group's label with its number of entries: "全部 (7)", "Files (2)".
 std::wstring GroupLabel(UINT nKind, size_t nEntries, const TextOf& text);

@@ -6,14 +6,12 @@
 
 #include "CacheProbe.h"
 #include "KxUninstIf.h"
+#include "ProgramColumns.h"
 #include "UiText.h"
 #include "WinHostIds.h"
 #include "WinHostMessages.h"
 #include "WinHostRes.h"
-
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
+#include "WindowMetrics.h"
 
 namespace {
 
@@ -22,30 +20,6 @@ const UINT kStatusTickMs = 200;
 // A program removed by its uninstall keeps its row, saying so, this long before the row goes.
 const UINT_PTR kLingerTimer = 2;
 const UINT kLingerMs = 1500;
-
-UINT SystemDpi() {
-    HDC dc = GetDC(nullptr);
-    int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
-    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
-}
-
-// The window's own DPI where the system knows it (per-monitor awareness), else the system's.
-UINT WindowDpi(HWND hWnd) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static auto fn = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    UINT dpi = fn && hWnd ? fn(hWnd) : 0;
-    return dpi ? dpi : SystemDpi();
-}
-
-std::wstring WindowText(HWND hWnd) {
-    int n = GetWindowTextLengthW(hWnd);
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    n = GetWindowTextW(hWnd, &text[0], n + 1);
-    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return text;
-}
 
 }  // namespace
 
@@ -60,7 +34,6 @@ bool MainWindow::Create(int nCmdShow) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = KXW_MAIN_CLASS;
-    wc.hIcon = LoadIconW(hInstance, MAKEINTRESOURCEW(IDI_KXW_APP));
     if (!RegisterClassExW(&wc)) return false;
 
     std::wstring title = UiString(IDS_APP_TITLE);
@@ -123,8 +96,15 @@ LRESULT MainWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_DPICHANGED:
             OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
             return 0;
+        case WM_ACTIVATE:
+            // The control that had the keyboard gets it back when the window is active again.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(m_hWnd, focus)) m_hLastFocus = focus;
+            }
+            return DefWindowProcW(m_hWnd, msg, wParam, lParam);
         case WM_SETFOCUS:
-            SetFocus(m_programs.Hwnd());
+            SetFocus(m_hLastFocus && IsWindow(m_hLastFocus) ? m_hLastFocus : m_programs.Hwnd());
             return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_KXW_SEARCH) {
@@ -253,12 +233,7 @@ void MainWindow::CreateMenus() {
 }
 
 void MainWindow::ApplyFont() {
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-    LOGFONTW font = metrics.lfMessageFont;
-    font.lfHeight = MulDiv(font.lfHeight, static_cast<int>(m_nDpi), static_cast<int>(SystemDpi()));
-    kx::unique_hfont hNew(CreateFontIndirectW(&font));
+    kx::unique_hfont hNew = MessageFont(m_nDpi);
     if (!hNew) return;
     for (HWND h : {m_hSearch, m_categories.Hwnd(), m_programs.Hwnd(), m_hToolbar, m_hStatus})
         if (h) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(hNew.get()), TRUE);
@@ -322,7 +297,7 @@ void MainWindow::OnCommand(UINT id) {
         case IDC_KXW_REFRESH: Refresh(); break;
         case IDC_KXW_UNINSTALL: UninstallSelected(); break;
         case IDC_KXW_CANCEL_UNINSTALL:
-            if (m_uninstall.Running())
+            if (m_uninstall.CanCancel())
                 m_uninstall.Cancel();
             else if (GetFocus() == m_hSearch)
                 SetWindowTextW(m_hSearch, L"");
@@ -376,10 +351,11 @@ void MainWindow::OnContextMenu(HWND hFrom, LPARAM lParam) {
     AppendMenuW(menu, MF_STRING, IDC_KXW_REFRESH, UiString(IDS_CMD_REFRESH).c_str());
     const bool bRunning = m_uninstall.Running();
     EnableMenuItem(menu, IDC_KXW_UNINSTALL, MF_BYCOMMAND | (bRunning ? MF_GRAYED : MF_ENABLED));
-    EnableMenuItem(menu, IDC_KXW_CANCEL_UNINSTALL, MF_BYCOMMAND | (bRunning ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu, IDC_KXW_CANCEL_UNINSTALL, MF_BYCOMMAND | (m_uninstall.CanCancel() ? MF_ENABLED : MF_GRAYED));
     EnableMenuItem(menu, IDC_KXW_ACTIVATE,
                    MF_BYCOMMAND | (m_uninstall.UninstallerRunning() ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(menu, IDC_KXW_REFRESH, MF_BYCOMMAND | (bRunning || !m_bStarted ? MF_GRAYED : MF_ENABLED));
+    EnableMenuItem(menu, IDC_KXW_REFRESH,
+                   MF_BYCOMMAND | (bRunning || !m_bStarted || m_phase != ListPhase::Read ? MF_GRAYED : MF_ENABLED));
     TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
 }
 
@@ -405,6 +381,7 @@ void MainWindow::StartComponent() {
     if (!m_host.Create(error)) return Fail(error);
     if (!m_states.Open(m_options.folder, error)) return Fail(error);
     m_host.SetNotificationHandler([this](const ListNotification& n) { OnListNotification(n); });
+    if (!m_options.cacheDir.empty() && !PrepareCacheDir(m_options.cacheDir, error)) return Fail(error);
     m_strCachePath = SoftCacheFilePath(m_options.cacheDir);
     m_bExpectCache = CacheMayGiveList(m_strCachePath);
     SetPhase(ListPhase::Reading);
@@ -415,14 +392,16 @@ void MainWindow::StartComponent() {
 }
 
 void MainWindow::OnListNotification(const ListNotification& n) {
+    // During a pass over the machine the lists are held until it ends, and the final list-ready reads both.
     if (n.nType == LIST_CATEGORY) {
-        if (!m_bCategoriesPosted) m_bCategoriesPosted = PostMessageW(m_hWnd, WM_KXW_CATEGORIES, 0, 0) != FALSE;
+        if (m_phase == ListPhase::Read && !m_bCategoriesPosted)
+            m_bCategoriesPosted = PostMessageW(m_hWnd, WM_KXW_CATEGORIES, 0, 0) != FALSE;
         return;
     }
     if (n.nType != LIST_SOFT) return;
     if (n.nAct & ACT_LIST_READY) OnListReady();
     if (n.nAct & ACT_ITEM_REMOVED) RemoveProgram(static_cast<UINT>(n.lParam));
-    if ((n.nAct & (ACT_ITEM_ADDED | ACT_ITEM_CHANGED)) && !m_bReloadPosted)
+    if ((n.nAct & (ACT_ITEM_ADDED | ACT_ITEM_CHANGED)) && m_phase == ListPhase::Read && !m_bReloadPosted)
         m_bReloadPosted = PostMessageW(m_hWnd, WM_KXW_RELOAD, 0, 0) != FALSE;
     if (n.nAct & ACT_STATE_CHANGED) {
         m_uninstall.OnStateChanged(static_cast<UINT>(n.lParam));
@@ -473,11 +452,15 @@ void MainWindow::ApplyFilter() {
     if (!m_bStarted) return;
     const std::wstring text = WindowText(m_hSearch);
     const CCategoryItem* category = m_categories.SelectedIsAll() ? nullptr : m_categories.Selected();
+    const std::wstring categoryName = category ? category->Name : L"";
+    // While the machine is read again the component holds its list for the whole pass, and its search would
+    // freeze the window until the pass ends: the shown list is filtered here meanwhile (by name, without pinyin),
+    // and by the component's search once the list is final.
+    const bool bLocal = m_phase != ListPhase::Read;
     std::set<UINT> byName, byCategory;
-    bool bByName = !text.empty(), bByCategory = category != nullptr;
+    bool bByName = !text.empty() && !bLocal, bByCategory = category != nullptr && !bLocal;
     std::vector<UINT> ids;
     if (bByName && SUCCEEDED(m_host.Search(SEARCH_BY_NAME, text, ids))) byName.insert(ids.begin(), ids.end());
-    const std::wstring categoryName = category ? category->Name : L"";
     if (bByCategory) {
         ids.clear();
         if (SUCCEEDED(m_host.Search(SEARCH_BY_CATEGORY, categoryName, ids)))
@@ -488,6 +471,7 @@ void MainWindow::ApplyFilter() {
     std::vector<CSoftItem> shown;
     for (const CSoftItem& item : m_vecAll) {
         if (bByName && !byName.count(item.Id)) continue;
+        if (bLocal && !text.empty() && !NameContains(item.Name, text)) continue;
         if (bByCategory && !byCategory.count(item.Id)) continue;
         if (category && !bByCategory && item.Category != categoryName) continue;
         shown.push_back(item);
@@ -498,7 +482,7 @@ void MainWindow::ApplyFilter() {
 }
 
 void MainWindow::Refresh() {
-    if (!m_bStarted || m_uninstall.Running()) {
+    if (!m_bStarted || m_uninstall.Running() || m_phase != ListPhase::Read) {
         MessageBeep(MB_OK);
         return;
     }
@@ -555,9 +539,10 @@ void MainWindow::RemoveProgram(UINT nId) {
 void MainWindow::UpdateCommands() {
     const bool bRunning = m_uninstall.Running();
     const bool canUninstall = m_bStarted && !bRunning && m_programs.Selected() != nullptr;
-    const bool canCancel = bRunning;
+    const bool canCancel = m_uninstall.CanCancel();
     const bool canActivate = m_uninstall.UninstallerRunning();
-    const bool canRefresh = m_bStarted && !bRunning;
+    // A reading already under way is not asked for again (Refresh would wait for the pass's lock meanwhile).
+    const bool canRefresh = m_bStarted && !bRunning && m_phase == ListPhase::Read;
     const struct {
         UINT id;
         bool enabled;
@@ -577,6 +562,7 @@ void MainWindow::SetPhase(ListPhase phase) {
     m_phase = phase;
     if (phase == ListPhase::Read) KillTimer(m_hWnd, kStatusTimer);
     UpdateStatus();
+    UpdateCommands();
 }
 
 void MainWindow::UpdateStatus() {

@@ -68,6 +68,7 @@ private:
     HWND m_hSearch = nullptr;
     HWND m_hToolbar = nullptr;
     HWND m_hStatus = nullptr;
+    HWND m_hLastFocus = nullptr;
     kx::unique_hfont m_hFont;
     kx::unique_haccel m_hAccel;
     UINT m_nDpi = 96;

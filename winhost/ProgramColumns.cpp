@@ -61,6 +61,14 @@ std::wstring CellText(const CSoftItem& item, int column) {
     }
 }
 
+bool NameContains(const std::wstring& name, const std::wstring& text) {
+    if (text.empty()) return true;
+    std::wstring n = name, t = text;
+    if (!n.empty()) CharLowerBuffW(&n[0], static_cast<DWORD>(n.size()));
+    CharLowerBuffW(&t[0], static_cast<DWORD>(t.size()));
+    return n.find(t) != std::wstring::npos;
+}
+
 bool ColumnLess(const CSoftItem& a, const CSoftItem& b, int column, bool ascending) {
     int r = CompareColumn(a, b, column);
     if (r == 0) {

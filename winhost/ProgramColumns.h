@@ -17,6 +17,9 @@ UINT LastUsedTextId(const CSoftItem& item);
 // The cell of one of the columns name .. last used (the state column is the uninstall's own).
 std::wstring CellText(const CSoftItem& item, int column);
 
+// The name contains the text, ignoring case (the first of the component's two name searches, without pinyin).
+bool NameContains(const std::wstring& name, const std::wstring& text);
+
 // Orders by a column: name and category as people order names, size by bytes, install date by its digits, last
 // used from never seen to this week; ties by name, registry key and id, so the order never depends on the input.
 bool ColumnLess(const CSoftItem& a, const CSoftItem& b, int column, bool ascending);

@@ -9,13 +9,13 @@
 
 namespace {
 
-struct ColumnSpec {
+struct ColumnLayout {
     UINT nTitle;
     int nWidth;  // at 96 dpi
     int nFormat;
 };
 
-const ColumnSpec kColumns[] = {
+const ColumnLayout kColumns[] = {
     {IDS_COL_NAME, 260, LVCFMT_LEFT},      {IDS_COL_CATEGORY, 90, LVCFMT_LEFT},
     {IDS_COL_SIZE, 80, LVCFMT_RIGHT},      {IDS_COL_INSTALLED, 90, LVCFMT_LEFT},
     {IDS_COL_LAST_USED, 130, LVCFMT_LEFT}, {IDS_COL_STATE, 150, LVCFMT_LEFT},
@@ -176,15 +176,10 @@ void ProgramView::Remove(UINT nId) {
 
 const CSoftItem* ProgramView::Selected() const {
     if (!m_hWnd) return nullptr;
+    // Rows and records are kept in the same order (a program the data component gave no id shares id 0 with others).
     int row = ListView_GetNextItem(m_hWnd, -1, LVNI_SELECTED);
-    if (row < 0) return nullptr;
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!ListView_GetItem(m_hWnd, &item)) return nullptr;
-    for (const CSoftItem& r : m_vecRows)
-        if (r.Id == static_cast<UINT>(item.lParam)) return &r;
-    return nullptr;
+    if (row < 0 || static_cast<size_t>(row) >= m_vecRows.size()) return nullptr;
+    return &m_vecRows[static_cast<size_t>(row)];
 }
 
 bool ProgramView::SelectedRowPoint(POINT& pt) const {

@@ -6,7 +6,8 @@
 
 namespace {
 
-UiLanguage g_language = UiLanguage::English;
+// The user's UI language until the window chooses (pieces used on their own, by tests and tools, follow the user).
+UiLanguage g_language = ChooseUiLanguage(GetUserDefaultUILanguage(), L"");
 
 }  // namespace
 

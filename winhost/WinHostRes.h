@@ -1,8 +1,6 @@
-// Resource ids of the window host: its strings (1100-1999; the leftover dialog's are 2000-2999), its icon and
-// its manifest. Included by the resource script, so only preprocessor lines.
+// Resource ids of the window host: its strings (1100-1999; the leftover dialog's are 2000-2999) and its own
+// commands. Included by the resource script, so only preprocessor lines.
 #pragma once
-
-#define IDI_KXW_APP 100
 
 #define IDS_APP_TITLE 1100
 #define IDS_COL_NAME 1101

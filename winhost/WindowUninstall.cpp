@@ -62,7 +62,7 @@ void WindowUninstall::End(UINT nState) {
 }
 
 void WindowUninstall::Cancel() {
-    if (!m_bRunning || m_trail.Current() == SOFT_STATE_LEFTOVERS_OFFERED) return;
+    if (!CanCancel()) return;
     m_bCancelled = true;
     m_host.CancelUninstall(m_program.Id);
     m_view.SetState(m_program.Id, UiString(IDS_STATE_CANCELLING));
@@ -75,6 +75,9 @@ void WindowUninstall::BringToFront() {
 void WindowUninstall::OfferLeftovers(std::function<void(const ListNotification&)> restore) {
     if (!m_bRunning || m_trail.Current() != SOFT_STATE_LEFTOVERS_OFFERED) return;
     LeftoverDialogResult result = RunLeftoverDialog(m_hOwner, m_host, m_states, m_program, std::move(restore));
+    // A sweep that removed everything moved the program on to 20, and that notification, passed on by the
+    // dialog, has ended the uninstall already.
+    if (!m_bRunning) return;
     // The sweep moves the program on to 20 when nothing is left; otherwise it stays uninstalled with leftovers.
     const UINT nState = result.nFinalState ? result.nFinalState : m_states.Get(m_program.Id).nState;
     if (nState == SOFT_STATE_REMOVED)

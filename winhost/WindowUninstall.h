@@ -26,13 +26,15 @@ public:
 
     bool Running() const { return m_bRunning; }
     bool UninstallerRunning() const { return m_bRunning && m_trail.Current() == SOFT_STATE_UNINSTALLER_RUNNING; }
+    // Until leftovers are offered: after that the uninstall itself is over and only the sweep remains.
+    bool CanCancel() const { return m_bRunning && m_trail.Current() != SOFT_STATE_LEFTOVERS_OFFERED; }
     const CSoftItem& Program() const { return m_program; }
 
     // Asks the user, then asks the component; false when nothing started (the user was told why).
     bool Start(const CSoftItem& program);
     // A program's state changed (the notification names only its id).
     void OnStateChanged(UINT nId);
-    void Cancel();
+    void Cancel();  // only while CanCancel
     void BringToFront();
     // After leftovers were offered: runs the leftover dialog and ends the uninstall with its outcome.
     void OfferLeftovers(std::function<void(const ListNotification&)> restore);

@@ -8,6 +8,7 @@
 
 #include "LeftoverStrings.h"
 #include "LeftoverWords.h"
+#include "UiText.h"
 #include "WinText.h"
 
 namespace {
@@ -16,7 +17,7 @@ const LANGID kChinese = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
 const LANGID kEnglish = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
 TextOf In(LANGID lang) {
-    return [lang](UINT nId) { return LoadTextIn(GetModuleHandleW(nullptr), nId, lang); };
+    return [lang](UINT nId) { return UiStringIn(GetModuleHandleW(nullptr), nId, lang); };
 }
 
 // The conversions of a format text in order: "%s%u".

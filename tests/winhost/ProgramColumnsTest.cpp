@@ -88,3 +88,17 @@ TEST(WinHostColumns, OrderByEachColumnBothWays) {
         EXPECT_EQ(Names(reversed), c.names);
     }
 }
+
+TEST(WinHostColumns, NameFilterWhileTheComponentHoldsItsList) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* text;
+        bool match;
+    } cases[] = {
+        {L"KxSample Diary 3.0", L"diary", true}, {L"KxSample Diary 3.0", L"DIARY 3", true},
+        {L"\x5FAE\x4FE1", L"\x4FE1", true},      {L"\x00C4rger", L"\x00E4r", true},
+        {L"abc", L"", true},                     {L"abc", L"abcd", false},
+        {L"\x5FAE\x4FE1", L"weixin", false},  // pinyin is the component's
+    };
+    for (const auto& c : cases) EXPECT_EQ(NameContains(c.name, c.text), c.match) << c.name << " / " << c.text;
+}
