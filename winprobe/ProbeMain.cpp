@@ -153,7 +153,7 @@ int PrintText(const Args& a) {
         if (!mem.valid()) Fail(L"cannot reach the status bar's process");
         SendMessageW(ctl, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(mem.at()));
         if (!mem.Read(0, &text[0], text.size() * sizeof(wchar_t))) Fail(L"cannot read the status bar");
-        text.resize(len);
+        text.resize(wcsnlen(text.c_str(), len));
     } else {
         int len = GetWindowTextLengthW(ctl);
         text.assign(static_cast<size_t>(len) + 1, L'\0');
