@@ -16,12 +16,27 @@ std::wstring ClassOf(HWND hwnd) {
 
 namespace {
 
+// Named callbacks: a lambda does not convert to the 32-bit stdcall callback type.
+BOOL CALLBACK CollectWindow(HWND h, LPARAM lp) {
+    reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+    return TRUE;
+}
+
+struct ControlSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchControl(HWND h, LPARAM lp) {
+    auto* s = reinterpret_cast<ControlSearch*>(lp);
+    if (GetDlgCtrlID(h) != s->id) return TRUE;
+    s->found = h;
+    return FALSE;
+}
+
 std::vector<HWND> TopWindows() {
     std::vector<HWND> all;
-    EnumWindows([](HWND h, LPARAM lp) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
-        return TRUE;
-    }, reinterpret_cast<LPARAM>(&all));
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
     return all;
 }
 
@@ -40,13 +55,8 @@ HWND FindOwnedWindow(HWND owner, const std::wstring& className) {
 }
 
 HWND FindControl(HWND parent, int id) {
-    struct Search { int id; HWND found; } search{id, nullptr};
-    EnumChildWindows(parent, [](HWND h, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        if (GetDlgCtrlID(h) != s->id) return TRUE;
-        s->found = h;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
+    ControlSearch search{id, nullptr};
+    EnumChildWindows(parent, MatchControl, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
