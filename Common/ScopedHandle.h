@@ -56,6 +56,10 @@ using unique_handle = unique_any<HANDLE, nullptr, CloseHandleFn>;
 using unique_hkey = unique_any<HKEY, nullptr, RegCloseKeyFn>;
 using unique_hmodule = unique_any<HMODULE, nullptr, FreeLibraryFn>;
 
+// GDI objects a window creates for itself (fonts).
+struct DeleteObjectFn { void operator()(HGDIOBJ h) const { DeleteObject(h); } };
+using unique_hfont = unique_any<HFONT, nullptr, DeleteObjectFn>;
+
 // INVALID_HANDLE_VALUE is not a constant expression, so files and find handles get their own small types.
 template <typename Closer>
 class unique_invalid_handle {
@@ -168,5 +172,13 @@ using unique_bstr = unique_any<BSTR, nullptr, SysFreeStringFn>;
 inline unique_bstr MakeBstr(const std::wstring& s) {
     return unique_bstr(SysAllocStringLen(s.data(), static_cast<UINT>(s.size())));
 }
+
+// What a window makes for itself besides fonts: pop-up menus, accelerator tables, icons.
+struct DestroyMenuFn { void operator()(HMENU h) const { DestroyMenu(h); } };
+using unique_hmenu = unique_any<HMENU, nullptr, DestroyMenuFn>;
+struct DestroyAcceleratorTableFn { void operator()(HACCEL h) const { DestroyAcceleratorTable(h); } };
+using unique_haccel = unique_any<HACCEL, nullptr, DestroyAcceleratorTableFn>;
+struct DestroyIconFn { void operator()(HICON h) const { DestroyIcon(h); } };
+using unique_hicon = unique_any<HICON, nullptr, DestroyIconFn>;
 
 }  // namespace kx

@@ -10,6 +10,7 @@
 #include "ScopedHandle.h"
 #include "Serializer.h"
 #include "SoftItem.h"
+#include "WinText.h"
 
 namespace {
 
@@ -62,4 +63,26 @@ bool CacheMayGiveList(const std::wstring& path) {
         if (!whole) break;
     }
     return false;
+}
+
+bool PrepareCacheDir(std::wstring& dir, std::wstring& error) {
+    wchar_t full[MAX_PATH];
+    DWORD n = GetFullPathNameW(dir.c_str(), MAX_PATH, full, nullptr);
+    if (n == 0 || n >= MAX_PATH) {
+        error = L"bad cache folder: " + dir;
+        return false;
+    }
+    dir = full;
+    while (dir.size() > 3 && dir.back() == L'\\') dir.pop_back();
+    int rc = SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
+    if (rc != ERROR_SUCCESS && rc != ERROR_ALREADY_EXISTS && rc != ERROR_FILE_EXISTS) {
+        error = L"cannot create the cache folder " + UserPath(dir) + L": " + ErrorText(rc);
+        return false;
+    }
+    DWORD attributes = GetFileAttributesW(dir.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        error = L"the cache folder is not a folder: " + UserPath(dir);
+        return false;
+    }
+    return true;
 }

@@ -15,3 +15,7 @@ std::wstring SoftCacheFilePath(const std::wstring& cacheDir);
 bool CacheMayGiveList(const std::wstring& path);
 
 bool FileExists(const std::wstring& path);
+
+// A cache folder the user gave, made an absolute path without trailing backslash and created when missing; false
+// with the reason when it cannot be.
+bool PrepareCacheDir(std::wstring& dir, std::wstring& error);

@@ -129,8 +129,9 @@ LRESULT CALLBACK ComponentHost::ListenerProc(HWND hWnd, UINT msg, WPARAM wParam,
     if (msg == WM_LISTMGR) {
         if (!self) return 0;
         ListNotification n = {HIWORD(wParam), LOWORD(wParam), lParam};
+        // A copy runs: a handler may replace itself (a modal dialog opened from it installs its own).
         if (self->m_onNotify)
-            self->m_onNotify(n);
+            std::function<void(const ListNotification&)>(self->m_onNotify)(n);
         else
             self->m_vecPending.push_back(n);
         return 0;
@@ -315,6 +316,8 @@ UINT ComponentHost::SweepListSize() {
 HRESULT ComponentHost::Uninstall(UINT nSoftId) { return m_pUninst->Uninstall(nSoftId); }
 
 HRESULT ComponentHost::CancelUninstall(UINT nSoftId) { return m_pUninst->CancelUninstall(nSoftId); }
+
+HRESULT ComponentHost::Active(UINT nSoftId) { return m_pUninst->Active(nSoftId); }
 
 HRESULT ComponentHost::PowerSweep(UINT nSoftId, std::vector<UINT> ids) {
     return m_pUninst->PowerSweep(nSoftId, ids.empty() ? nullptr : ids.data(), static_cast<UINT>(ids.size()));

@@ -77,6 +77,8 @@ public:
     // The uninstall and the forced sweep; the states are the data component's (DataStates).
     HRESULT Uninstall(UINT nSoftId);
     HRESULT CancelUninstall(UINT nSoftId);
+    // Brings the running uninstaller's windows to the front.
+    HRESULT Active(UINT nSoftId);
     HRESULT PowerSweep(UINT nSoftId, std::vector<UINT> ids);
     bool ReadSweepList(std::vector<CPowerSweepItem>& items, std::wstring& error);
     // The leftover list's size; a sweep holds the list for its whole length, so this also waits for it to end.

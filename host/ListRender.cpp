@@ -1,5 +1,7 @@
 #include "ListRender.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -7,6 +9,21 @@
 #include "WinText.h"
 
 const char kNoFolder[] = "no folder";
+
+int CompareNames(const std::wstring& a, const std::wstring& b) {
+    int r = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                           static_cast<int>(b.size()));
+    if (r == CSTR_LESS_THAN) return -1;
+    if (r == CSTR_GREATER_THAN) return 1;
+    return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
+}
+
+std::wstring DateDigits(const std::wstring& date) {
+    std::wstring digits;
+    for (wchar_t c : date)
+        if (c >= L'0' && c <= L'9') digits += c;
+    return digits;
+}
 
 std::string HumanSize(long long bytes) {
     if (bytes < 1024) return std::to_string(bytes) + " B";

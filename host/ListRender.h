@@ -14,6 +14,11 @@ struct Program {
     EntryFacts facts;
 };
 
+// Names in the order people expect: case-insensitive, then exact; -1, 0 or 1.
+int CompareNames(const std::wstring& a, const std::wstring& b);
+// Install dates come as "2024-01-15" or "20240115": their digits order them.
+std::wstring DateDigits(const std::wstring& date);
+
 // Bytes in binary units with one decimal: "512 B", "1.5 KB", "23.4 MB".
 std::string HumanSize(long long bytes);
 // The table's SIZE, and its ACCESSED (the newest access time of a file in the program's folder: "< 7 days" ...);

@@ -7,31 +7,15 @@
 
 namespace {
 
-int CompareText(const std::wstring& a, const std::wstring& b) {
-    int r = CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                           static_cast<int>(b.size()));
-    if (r == CSTR_LESS_THAN) return -1;
-    if (r == CSTR_GREATER_THAN) return 1;
-    return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
-}
-
-// Install dates come as "2024-01-15" or "20240115": their digits order them.
-std::wstring DateDigits(const std::wstring& s) {
-    std::wstring digits;
-    for (wchar_t c : s)
-        if (c >= L'0' && c <= L'9') digits += c;
-    return digits;
-}
-
 std::wstring Lower(std::wstring s) {
     for (wchar_t& c : s) c = static_cast<wchar_t>(towlower(c));
     return s;
 }
 
 bool NameOrder(const Program& a, const Program& b) {
-    int r = CompareText(a.item.Name, b.item.Name);
+    int r = CompareNames(a.item.Name, b.item.Name);
     if (r) return r < 0;
-    r = CompareText(a.item.Key, b.item.Key);
+    r = CompareNames(a.item.Key, b.item.Key);
     if (r) return r < 0;
     return a.item.Id < b.item.Id;
 }
@@ -50,7 +34,7 @@ void SortPrograms(std::vector<Program>& programs, SortKey key) {
                 break;
             }
             case SortKey::Category:
-                if (int r = CompareText(a.item.Category, b.item.Category)) return r < 0;
+                if (int r = CompareNames(a.item.Category, b.item.Category)) return r < 0;
                 break;
             case SortKey::Name:
                 break;

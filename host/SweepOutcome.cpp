@@ -63,6 +63,7 @@ EntryOutcome Judge(const Leftover& l, const SweepEvidence& evidence) {
         return o;
     }
     const std::wstring reason = GuardRefusal(evidence.componentLog, path);
+    o.guardReason = reason;
     o.detail = reason.empty() ? L"the deletion failed" : L"refused by the guard (" + reason + L")";
     return o;
 }

@@ -14,7 +14,8 @@ enum class Outcome { RecycleBin, Gone, Registry, AtRestart, NotRemoved };
 struct EntryOutcome {
     Leftover entry;
     Outcome outcome;
-    std::wstring detail;  // the guard's reason, or what else there is to know
+    std::wstring detail;       // the guard's reason, or what else there is to know
+    std::wstring guardReason;  // not removed because the guard refused it: its one-word reason
 };
 
 // What the sweep left to look at.
