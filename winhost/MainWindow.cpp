@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <set>
 
 #include "CacheProbe.h"
@@ -567,10 +568,16 @@ void MainWindow::SetPhase(ListPhase phase) {
 
 void MainWindow::UpdateStatus() {
     if (!m_hStatus) return;
+    // A removed program's row that still says so is no longer counted.
     long long bytes = 0;
-    for (const CSoftItem& item : m_programs.Rows()) bytes += item.Size;
+    size_t shown = 0;
+    for (const CSoftItem& item : m_programs.Rows()) {
+        if (std::find(m_vecLinger.begin(), m_vecLinger.end(), item.Id) != m_vecLinger.end()) continue;
+        bytes += item.Size;
+        ++shown;
+    }
     const std::wstring count =
-        m_phase == ListPhase::Reading && m_vecAll.empty() ? L"" : CountText(m_programs.Rows().size(), m_vecAll.size(), bytes);
+        m_phase == ListPhase::Reading && m_vecAll.empty() ? L"" : CountText(shown, m_vecAll.size(), bytes);
     const double seconds = m_phase == ListPhase::Read ? m_dReadSeconds
                                                       : static_cast<double>(GetTickCount64() - m_nPhaseStart) / 1000.0;
     const std::wstring phase = PhaseText(m_bStarted || m_phase != ListPhase::Reading ? m_phase : ListPhase::Starting, seconds);
