@@ -122,7 +122,8 @@ using Args = std::vector<std::wstring>;
 int Wait(const Args& a) { Top(a[0]); return 0; }
 
 int Gone(const Args& a) {
-    if (!WaitUntil(g_wait, [&] { return FindTopWindow(a[0]) == nullptr; })) Fail(L"the window of class " + a[0] + L" is still there");
+    if (!WaitUntil(g_wait, [&] { return FindTopWindow(a[0]) == nullptr; }))
+        Fail(L"the window of class " + a[0] + L" is still there");
     return 0;
 }
 

@@ -19,7 +19,9 @@ const Program kPrograms[] = {{L"微信", L"1.2 MB", 11},
 
 HWND g_list, g_search, g_status, g_tree;
 
-void Status(const std::wstring& text) { SendMessageW(g_status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str())); }
+void Status(const std::wstring& text) {
+    SendMessageW(g_status, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
 
 void Fill(const std::wstring& filter) {
     ListView_DeleteAllItems(g_list);
@@ -64,8 +66,9 @@ void Create(HWND hwnd) {
     HINSTANCE inst = GetModuleHandleW(nullptr);
     g_search = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL,
                                8, 8, 300, 24, hwnd, reinterpret_cast<HMENU>(kSearch), inst, nullptr);
-    g_list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS,
-                             8, 40, 400, 200, hwnd, reinterpret_cast<HMENU>(kList), inst, nullptr);
+    g_list = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, L"",
+                             WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHOWSELALWAYS, 8, 40, 400, 200, hwnd,
+                             reinterpret_cast<HMENU>(kList), inst, nullptr);
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH;
     col.cx = 250;
