@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -59,8 +60,60 @@ bool SplitKeyText(const std::wstring& strText, HKEY& hRoot, std::wstring& strPat
 }
 
 bool CRegKey::Open(HKEY hRoot, const std::wstring& strPath, REGSAM samView) {
+    m_bSnapshot = false;
+    m_values.clear();
     m_hKey.reset();
     return RegOpenKeyExW(hRoot, strPath.c_str(), 0, KEY_READ | samView, m_hKey.put()) == ERROR_SUCCESS;
+}
+
+bool CRegKey::Snapshot(DWORD nMaxValues) {
+    m_bSnapshot = false;
+    m_values.clear();
+    DWORD nValues = 0, cchMaxName = 0, cbMaxData = 0;
+    if (!IsOpen() || RegQueryInfoKeyW(m_hKey.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nValues,
+                                      &cchMaxName, &cbMaxData, nullptr, nullptr) != ERROR_SUCCESS ||
+        nValues > nMaxValues)
+        return false;
+    std::vector<wchar_t> name(cchMaxName + 1);
+    std::vector<BYTE> data(cbMaxData + 1);
+    for (DWORD i = 0; i < nValues; ++i) {
+        DWORD cchName = static_cast<DWORD>(name.size()), cbData = static_cast<DWORD>(data.size()), dwType = REG_NONE;
+        LONG err = RegEnumValueW(m_hKey.get(), i, name.data(), &cchName, nullptr, &dwType, data.data(), &cbData);
+        if (err == ERROR_NO_MORE_ITEMS) break;
+        if (err != ERROR_SUCCESS) {
+            // Grown since it was counted: read by name.
+            m_values.clear();
+            return false;
+        }
+        m_values.push_back({std::wstring(name.data(), cchName), dwType,
+                            std::vector<BYTE>(data.begin(), data.begin() + cbData)});
+    }
+    m_bSnapshot = true;
+    return true;
+}
+
+LONG CRegKey::Query(const wchar_t* pszName, BYTE* pData, DWORD& cb) const {
+    if (!m_bSnapshot) return RegQueryValueExW(m_hKey.get(), pszName, nullptr, nullptr, pData, &cb);
+    const wchar_t* pszWanted = pszName ? pszName : L"";
+    for (const SnapshotValue& value : m_values) {
+        // Value names compare as the registry compares them: ignoring case.
+        if (CompareStringOrdinal(value.strName.c_str(), static_cast<int>(value.strName.size()), pszWanted, -1, TRUE) !=
+            CSTR_EQUAL)
+            continue;
+        const DWORD size = static_cast<DWORD>(value.data.size());
+        if (size > cb) {
+            cb = size;
+            return ERROR_MORE_DATA;
+        }
+        memcpy(pData, value.data.data(), size);
+        // As the registry does: a string that lacks its terminator gets one when the buffer has room for it.
+        if (IsStringType(value.dwType) && size >= sizeof(wchar_t) && size + sizeof(wchar_t) <= cb &&
+            (value.data[size - 2] || value.data[size - 1]))
+            pData[size] = pData[size + 1] = 0;
+        cb = size;
+        return ERROR_SUCCESS;
+    }
+    return ERROR_FILE_NOT_FOUND;
 }
 
 DWORD RegSubKeyCount(HKEY hKey) {
@@ -127,7 +180,12 @@ bool RegReadValueAt(HKEY hKey, DWORD nIndex, RegValueText& value) {
 bool CRegKey::ValueAt(DWORD nIndex, RegValueText& value) const { return RegReadValueAt(m_hKey.get(), nIndex, value); }
 
 std::wstring CRegKey::String(const wchar_t* pszName) const {
-    return IsOpen() ? RegReadString(m_hKey.get(), pszName) : std::wstring();
+    if (!IsOpen()) return std::wstring();
+    if (!m_bSnapshot) return RegReadString(m_hKey.get(), pszName);
+    wchar_t szText[kNameChars + 1] = {};
+    DWORD cb = kNameChars * sizeof(wchar_t);
+    if (Query(pszName, reinterpret_cast<BYTE*>(szText), cb) != ERROR_SUCCESS) return std::wstring();
+    return TextOf(szText, cb, kNameChars);
 }
 
 std::wstring CRegKey::WholeString(const wchar_t* pszName) const {
@@ -135,7 +193,7 @@ std::wstring CRegKey::WholeString(const wchar_t* pszName) const {
     std::vector<wchar_t> buffer(kNameChars + 1);
     for (;;) {
         DWORD cb = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
-        LONG err = RegQueryValueExW(m_hKey.get(), pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &cb);
+        LONG err = Query(pszName, reinterpret_cast<BYTE*>(buffer.data()), cb);
         if (err == ERROR_SUCCESS) return TextOf(buffer.data(), cb, static_cast<DWORD>(buffer.size() - 1));
         // The size asked for may change between two calls; grow at least by half each round.
         if (err != ERROR_MORE_DATA) return std::wstring();
@@ -148,17 +206,14 @@ DWORD CRegKey::Dword(const wchar_t* pszName, DWORD dwPreset) const {
     if (!IsOpen()) return dwPreset;
     DWORD dwValue = dwPreset;
     DWORD cb = sizeof(dwValue);
-    if (RegQueryValueExW(m_hKey.get(), pszName, nullptr, nullptr, reinterpret_cast<BYTE*>(&dwValue), &cb) !=
-        ERROR_SUCCESS)
-        return dwPreset;
+    if (Query(pszName, reinterpret_cast<BYTE*>(&dwValue), cb) != ERROR_SUCCESS) return dwPreset;
     return dwValue;
 }
 
 bool CRegKey::Bytes(const wchar_t* pszName, void* pData, DWORD cbSize) const {
     if (!IsOpen()) return false;
     DWORD cb = cbSize;
-    return RegQueryValueExW(m_hKey.get(), pszName, nullptr, nullptr, static_cast<BYTE*>(pData), &cb) ==
-           ERROR_SUCCESS;
+    return Query(pszName, static_cast<BYTE*>(pData), cb) == ERROR_SUCCESS;
 }
 
 LSTATUS DeleteKeyTree(HKEY hRoot, const std::wstring& strPath) { return SHDeleteKeyW(hRoot, strPath.c_str()); }

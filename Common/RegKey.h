@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "ScopedHandle.h"
 
@@ -49,6 +50,11 @@ public:
     CRegKey(HKEY hRoot, const std::wstring& strPath, REGSAM samView = 0) { Open(hRoot, strPath, samView); }
 
     bool Open(HKEY hRoot, const std::wstring& strPath, REGSAM samView = 0);
+    // Reads every value of the key in one pass when it holds at most nMaxValues of them: the reads by name
+    // that follow (String, WholeString, Dword, Bytes) then cost no registry call and answer byte for byte as
+    // the registry would have. A key with more values, or one that changes under the pass, keeps reading by
+    // name. Worth it where a caller reads more names than the key usually holds values.
+    bool Snapshot(DWORD nMaxValues);
     bool IsOpen() const { return m_hKey.valid(); }
     HKEY Get() const { return m_hKey.get(); }
 
@@ -70,7 +76,17 @@ public:
     bool Bytes(const wchar_t* pszName, void* pData, DWORD cbSize) const;
 
 private:
+    struct SnapshotValue {
+        std::wstring strName;
+        DWORD dwType;
+        std::vector<BYTE> data;
+    };
+    // RegQueryValueExW, or its answer from the snapshot.
+    LONG Query(const wchar_t* pszName, BYTE* pData, DWORD& cb) const;
+
     unique_hkey m_hKey;
+    bool m_bSnapshot = false;
+    std::vector<SnapshotValue> m_values;
 };
 
 // The bounded readers on a key the caller holds open.

@@ -36,4 +36,4 @@ function(kx_add_test)
 endfunction()
 
 # Windows libraries the component and its stand-ins use.
-set(KX_WIN_LIBS ole32 oleaut32 uuid shlwapi advapi32 user32 shell32 winmm rpcrt4 version)
+set(KX_WIN_LIBS ole32 oleaut32 uuid shlwapi advapi32 user32 shell32 rpcrt4 version)

@@ -75,6 +75,9 @@ void EnumRegInside(HKEY hRoot, const std::wstring& strProductsPath, InsideMap& m
 void ParseRegInside(HKEY hRoot, const std::wstring& strKeyPath, const std::wstring& strKeyName, InsideMap& map) {
     kx::CRegKey key(hRoot, strKeyPath);
     if (!key.IsOpen()) return;
+    // Nine names are read below, one registry round trip each; a key of at most eight values is read whole
+    // in fewer (one for the count, one per value), and a bigger key costs one round trip more than by name.
+    key.Snapshot(8);
     if (key.Dword(L"SystemComponent") == 1) return;
     if (!key.String(L"ParentKeyName").empty()) return;
     std::wstring installLocation = key.String(L"InstallLocation");
