@@ -3,10 +3,17 @@
 #include <windows.h>
 
 std::wstring GetHostExeFolder() {
-    wchar_t szPath[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return std::wstring();
-    std::wstring path(szPath, n);
+    // A folder deeper than MAX_PATH is legal; the buffer grows until the whole path fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (n == 0) return std::wstring();
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
     size_t slash = path.rfind(L'\\');
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }

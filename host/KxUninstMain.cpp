@@ -12,24 +12,11 @@
 #include "CliOutput.h"
 #include "CliSession.h"
 #include "ComponentOutput.h"
+#include "HostExe.h"
 #include "ScopedHandle.h"
 #include "WinText.h"
 
 namespace {
-
-std::wstring ExeFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0) return L"";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
 
 std::vector<std::wstring> Arguments() {
     int argc = 0;
@@ -44,7 +31,7 @@ std::vector<std::wstring> Arguments() {
 
 int main() {
     Console err(GetStdHandle(STD_ERROR_HANDLE));
-    CliContext cli{CliOptions(), err, TextSink(), ExeFolder()};
+    CliContext cli{CliOptions(), err, TextSink(), GetHostExeFolder()};
     std::wstring error;
     if (!ParseCliArgs(Arguments(), cli.opt, error)) {
         err.Say(ToUtf8(error));

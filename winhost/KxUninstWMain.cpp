@@ -10,24 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "HostExe.h"
 #include "MainWindow.h"
 #include "UiText.h"
 
 namespace {
-
-std::wstring ExeFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0) return L"";
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
 
 std::wstring Env(const wchar_t* name) {
     wchar_t value[1024] = {0};
@@ -39,7 +26,7 @@ std::wstring Env(const wchar_t* name) {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int nCmdShow) {
     WindowOptions options;
-    options.folder = ExeFolder();
+    options.folder = GetHostExeFolder();
     // scripts/run --prefix sets it: the user's own prefix is only read unless told otherwise.
     options.readOnlyPrefix = Env(L"KXUNINST_READ_ONLY_PREFIX");
     std::wstring lang;

@@ -13,6 +13,7 @@
 #include "LeftoverTicks.h"
 #include "LeftoverTree.h"
 #include "LeftoverWords.h"
+#include "ObjectWindowProc.h"
 #include "RecycleBin.h"
 #include "ScopedHandle.h"
 #include "SweepOutcome.h"
@@ -57,7 +58,8 @@ private:
         UINT nId;
     };
 
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    template <class T>
+    friend LRESULT CALLBACK ::ObjectWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
     bool Create();
     HWND Child(const wchar_t* pszClass, DWORD dwStyle, DWORD dwExStyle, int nId, const std::wstring& text);
@@ -155,7 +157,7 @@ bool LeftoverDialog::Create() {
     InitCommonControlsEx(&icc);
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
+    wc.lpfnWndProc = ObjectWindowProc<LeftoverDialog>;
     wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -465,21 +467,6 @@ void LeftoverDialog::Close() {
     // The owner comes back before this window goes, so that it gets the activation.
     if (m_hOwner) EnableWindow(m_hOwner, TRUE);
     DestroyWindow(m_hWnd);
-}
-
-LRESULT CALLBACK LeftoverDialog::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<LeftoverDialog*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    if (msg == WM_NCCREATE) {
-        self = static_cast<LeftoverDialog*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->m_hWnd = hWnd;
-    }
-    if (!self) return DefWindowProcW(hWnd, msg, wParam, lParam);
-    try {
-        return self->Handle(msg, wParam, lParam);
-    } catch (...) {
-        return DefWindowProcW(hWnd, msg, wParam, lParam);
-    }
 }
 
 LRESULT LeftoverDialog::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -30,7 +30,7 @@ bool MainWindow::Create(int nCmdShow) {
     HINSTANCE hInstance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = WndProc;
+    wc.lpfnWndProc = ObjectWindowProc<MainWindow>;
     wc.hInstance = hInstance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -61,24 +61,6 @@ int MainWindow::Run() {
         DispatchMessageW(&msg);
     }
     return static_cast<int>(msg.wParam);
-}
-
-LRESULT CALLBACK MainWindow::WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    MainWindow* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->m_hWnd = hWnd;
-        SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hWnd, GWLP_USERDATA));
-    }
-    if (!self) return DefWindowProcW(hWnd, msg, wParam, lParam);
-    // Nothing thrown gets past the window procedure.
-    try {
-        return self->Handle(msg, wParam, lParam);
-    } catch (...) {
-        return DefWindowProcW(hWnd, msg, wParam, lParam);
-    }
 }
 
 LRESULT MainWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {

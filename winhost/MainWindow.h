@@ -11,6 +11,7 @@
 #include "CategoryView.h"
 #include "ComponentHost.h"
 #include "DataStates.h"
+#include "ObjectWindowProc.h"
 #include "ProgramView.h"
 #include "ScopedHandle.h"
 #include "StatusText.h"
@@ -35,7 +36,8 @@ public:
     int Run();
 
 private:
-    static LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    template <class T>
+    friend LRESULT CALLBACK ::ObjectWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wParam, LPARAM lParam);
     bool CreateControls();
     void CreateToolbar();

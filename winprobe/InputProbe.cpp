@@ -1,5 +1,6 @@
 #include "InputProbe.h"
 
+#include <cstdlib>
 #include <cwctype>
 
 void TypeText(HWND control, const std::wstring& text) {
@@ -36,10 +37,20 @@ bool ClickAt(HWND control, POINT client, bool twice) {
     // Absolute input is in 0..65535 across the virtual screen.
     LONG x = static_cast<LONG>((pt.x - vx) * 65535LL / (vw - 1));
     LONG y = static_cast<LONG>((pt.y - vy) * 65535LL / (vh - 1));
-    INPUT seq[5] = {MouseInput(MOUSEEVENTF_MOVE, x, y), MouseInput(MOUSEEVENTF_LEFTDOWN, x, y),
-                    MouseInput(MOUSEEVENTF_LEFTUP, x, y), MouseInput(MOUSEEVENTF_LEFTDOWN, x, y),
-                    MouseInput(MOUSEEVENTF_LEFTUP, x, y)};
-    UINT n = twice ? 5 : 3;
+    // On a busy machine the X server can still be reporting the pointer's old place when the button goes down,
+    // and the click then lands there: as a person does, the pointer reaches the spot (and the window is in
+    // front) before the button is pressed.
+    INPUT move = MouseInput(MOUSEEVENTF_MOVE, x, y);
+    if (SendInput(1, &move, sizeof(INPUT)) != 1) return false;
+    for (int i = 0; i < 200; ++i, Sleep(10)) {
+        POINT now{};
+        if (GetCursorPos(&now) && std::abs(now.x - pt.x) <= 1 && std::abs(now.y - pt.y) <= 1 &&
+            GetForegroundWindow() == top)
+            break;
+    }
+    INPUT seq[4] = {MouseInput(MOUSEEVENTF_LEFTDOWN, x, y), MouseInput(MOUSEEVENTF_LEFTUP, x, y),
+                    MouseInput(MOUSEEVENTF_LEFTDOWN, x, y), MouseInput(MOUSEEVENTF_LEFTUP, x, y)};
+    UINT n = twice ? 4 : 2;
     return SendInput(n, seq, sizeof(INPUT)) == n;
 }
 

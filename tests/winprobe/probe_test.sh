@@ -39,6 +39,7 @@ expect_rows() {
   local what=$1 want=$2 got=""
   for _ in $(seq 40); do got=$(rows); [ "$got" = "$want" ] && return 0; sleep 0.25; done
   fail "$what: rows [$got], expected [$want]"
+  return 1
 }
 status() { expect "$1" "$2" text KxProbeTarget 1004; }
 
@@ -49,7 +50,7 @@ expect_rows "the rows as the window filled them" "$all"
 # Typing: each character reaches the box as typed, and the window filters on each change.
 while IFS=';' read -r typed want; do
   p type KxProbeTarget 1003 "$typed"
-  expect_rows "after typing [$typed]" "$want"
+  expect_rows "after typing [$typed]" "$want" || echo "  the search box holds [$(p text KxProbeTarget 1003)]" >&2
 done <<'TABLE'
 Kx;14 0 KxSample Notes 2.1|
 \b\b微;11 0 微信|
