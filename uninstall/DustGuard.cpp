@@ -7,6 +7,7 @@
 
 #include "HostExe.h"
 #include "KxUninstAPI.h"
+#include "LowerText.h"
 #include "RegKey.h"
 #include "WideFormat.h"
 
@@ -42,10 +43,7 @@ const wchar_t* const kProtectedVariables[] = {L"ProgramW6432", L"CommonProgramW6
                                               L"PUBLIC", L"USERPROFILE", L"TEMP", L"TMP", L"SystemRoot"};
 const wchar_t kInstallShield[] = L"\\installshield installation information";
 
-std::wstring Lower(std::wstring s) {
-    if (!s.empty()) CharLowerBuffW(&s[0], static_cast<DWORD>(s.size()));
-    return s;
-}
+using kx::Lower;
 
 std::wstring TrimSlashes(std::wstring s) {
     while (!s.empty() && s.back() == L'\\') s.pop_back();

@@ -5,15 +5,13 @@
 
 #include "KxLog.h"
 #include "KxUninstAPI.h"
+#include "LowerText.h"
 #include "RegKey.h"
 #include "Signal.h"
 
 namespace {
 
-std::wstring Lower(std::wstring s) {
-    if (!s.empty()) CharLowerBuffW(&s[0], static_cast<DWORD>(s.size()));
-    return s;
-}
+using kx::Lower;
 
 const wchar_t kShellPrefix[] = L"HKEY_CLASSES_ROOT\\Folder\\Shell\\";
 

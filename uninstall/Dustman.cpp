@@ -6,6 +6,7 @@
 
 #include "KxLog.h"
 #include "KxUninstAPI.h"
+#include "LowerText.h"
 #include "RegKey.h"
 #include "ScopedHandle.h"
 #include "Signal.h"
@@ -22,10 +23,7 @@ const int kSpecialFolders[] = {0x24, 0x25, 0x26, 0x2B, 0x2E, 0x0C, 0x05, 0x00, 0
 const int kShortcutRoots[] = {0x02, 0x0B, 0x17, 0x16, 0x00, 0x07, 0x18};
 constexpr size_t kTargetChars = 1024;
 
-std::wstring Lower(std::wstring s) {
-    if (!s.empty()) CharLowerBuffW(&s[0], static_cast<DWORD>(s.size()));
-    return s;
-}
+using kx::Lower;
 
 // The folder's path, not created; empty when the system cannot name it.
 std::wstring SpecialFolderPath(int nCsidl) {

@@ -4,6 +4,8 @@
 
 #include <cwctype>
 
+#include "LowerText.h"
+
 namespace {
 
 // The registry keys whose values the scanner matches by their data (the startup entries of the machine and of the
@@ -11,11 +13,7 @@ namespace {
 const wchar_t kRunKeyTail[] = L"\\software\\microsoft\\windows\\currentversion\\run";
 const wchar_t* const kRunRoots[] = {L"hkey_local_machine", L"hkey_current_user"};
 
-// As the scanner lowers its texts, so that non-ASCII letters compare alike.
-std::wstring Lower(std::wstring s) {
-    if (!s.empty()) CharLowerBuffW(&s[0], static_cast<DWORD>(s.size()));
-    return s;
-}
+using kx::Lower;
 
 std::wstring Trimmed(std::wstring s) {
     while (!s.empty() && s.back() == L'\\') s.pop_back();
