@@ -7,6 +7,7 @@
 
 #include "EntryFacts.h"
 #include "KxUninstIf.h"
+#include "PathText.h"
 #include "ScopedHandle.h"
 #include "Serializer.h"
 #include "SoftItem.h"
@@ -39,8 +40,7 @@ std::wstring SoftCacheFilePath(const std::wstring& cacheDir) {
         if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) return L"";
         folder = std::wstring(appData) + kFixedCacheFolder;
     }
-    while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-    return folder + L"\\" + kCacheFileName;
+    return kx::TrimSlashes(folder) + L"\\" + kCacheFileName;
 }
 
 bool FileExists(const std::wstring& path) {
@@ -72,8 +72,7 @@ bool PrepareCacheDir(std::wstring& dir, std::wstring& error) {
         error = L"bad cache folder: " + dir;
         return false;
     }
-    dir = full;
-    while (dir.size() > 3 && dir.back() == L'\\') dir.pop_back();
+    dir = kx::TrimSlashesKeepRoot(full);
     int rc = SHCreateDirectoryExW(nullptr, dir.c_str(), nullptr);
     if (rc != ERROR_SUCCESS && rc != ERROR_ALREADY_EXISTS && rc != ERROR_FILE_EXISTS) {
         error = L"cannot create the cache folder " + UserPath(dir) + L": " + ErrorText(rc);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "ScopedHandle.h"
+#include "PathText.h"
 #include "WinText.h"
 
 namespace {
@@ -51,8 +52,7 @@ std::vector<std::wstring> ComponentLog::LinesSinceMark() const {
 }
 
 std::wstring GuardRefusal(const std::vector<std::wstring>& lines, const std::wstring& path) {
-    std::wstring wanted = path;
-    while (wanted.size() > 3 && wanted.back() == L'\\') wanted.pop_back();
+    const std::wstring wanted = kx::TrimSlashesKeepRoot(path);
     const std::wstring needle = L"guard: refused [";
     for (const std::wstring& line : lines) {
         size_t at = line.find(needle);

@@ -1,4 +1,5 @@
 #include "LeftoverTree.h"
+#include "PathText.h"
 
 #include <windows.h>
 
@@ -32,8 +33,7 @@ void MeasureFolder(const std::wstring& folder, long long& bytes, unsigned& files
 
 void Measure(Leftover& l) {
     if (!l.IsEntry() || !l.IsFileSystem()) return;
-    std::wstring path = l.item.Path;
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    const std::wstring path = kx::TrimSlashesKeepRoot(l.item.Path);
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return;
     l.linuxPath = LinuxPath(path);

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "ScopedHandle.h"
+#include "PathText.h"
 #include "WinText.h"
 
 namespace {
@@ -81,10 +82,9 @@ std::vector<std::wstring> RecycleBin::Added() const {
 }
 
 bool RecycleBin::Holds(const std::vector<std::wstring>& added, const std::wstring& path) {
-    std::wstring wanted = path;
-    while (wanted.size() > 3 && wanted.back() == L'\\') wanted.pop_back();
-    for (std::wstring item : added) {
-        while (item.size() > 3 && item.back() == L'\\') item.pop_back();
+    const std::wstring wanted = kx::TrimSlashesKeepRoot(path);
+    for (const std::wstring& listed : added) {
+        const std::wstring item = kx::TrimSlashesKeepRoot(listed);
         if (item.size() > wanted.size()) continue;
         if (_wcsnicmp(item.c_str(), wanted.c_str(), item.size()) != 0) continue;
         if (item.size() == wanted.size() || wanted[item.size()] == L'\\') return true;

@@ -6,6 +6,7 @@
 
 #include "ComponentLog.h"
 #include "JsonObject.h"
+#include "PathText.h"
 #include "RecycleBin.h"
 #include "RegKey.h"
 #include "WinText.h"
@@ -16,10 +17,6 @@ const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session 
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-std::wstring WithoutTrailingBackslash(std::wstring path) {
-    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
-    return path;
-}
 
 bool Listed(const std::vector<std::wstring>& paths, const std::wstring& path) {
     for (const std::wstring& p : paths)
@@ -42,7 +39,7 @@ bool RegistryEntryExists(const std::wstring& text) {
 
 EntryOutcome Judge(const Leftover& l, const SweepEvidence& evidence) {
     EntryOutcome o{l, Outcome::NotRemoved, L""};
-    const std::wstring path = WithoutTrailingBackslash(l.item.Path);
+    const std::wstring path = kx::TrimSlashesKeepRoot(l.item.Path);
     const bool bRegistry = l.item.Kind == CPowerSweepItem::KIND_REGISTRY;
     const bool bThere = bRegistry ? RegistryEntryExists(l.item.Path) : Exists(path);
     if (!bThere) {
@@ -94,7 +91,7 @@ std::vector<std::wstring> PendingDeletions() {
         if (!strings[i + 1].empty()) continue;
         std::wstring source = strings[i];
         if (source.compare(0, 4, L"\\??\\") == 0) source.erase(0, 4);
-        out.push_back(WithoutTrailingBackslash(source));
+        out.push_back(kx::TrimSlashesKeepRoot(source));
     }
     return out;
 }

@@ -8,6 +8,7 @@
 #include "HostExe.h"
 #include "KxUninstAPI.h"
 #include "LowerText.h"
+#include "PathText.h"
 #include "RegKey.h"
 #include "WideFormat.h"
 
@@ -44,11 +45,7 @@ const wchar_t* const kProtectedVariables[] = {L"ProgramW6432", L"CommonProgramW6
 const wchar_t kInstallShield[] = L"\\installshield installation information";
 
 using kx::Lower;
-
-std::wstring TrimSlashes(std::wstring s) {
-    while (!s.empty() && s.back() == L'\\') s.pop_back();
-    return s;
-}
+using kx::TrimSlashes;
 
 // a is b or lies below it (both lower case, no trailing backslash).
 bool AtOrBelow(const std::wstring& a, const std::wstring& b) {

@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "LowerText.h"
+#include "PathText.h"
 
 namespace {
 
@@ -14,11 +15,7 @@ const wchar_t kRunKeyTail[] = L"\\software\\microsoft\\windows\\currentversion\\
 const wchar_t* const kRunRoots[] = {L"hkey_local_machine", L"hkey_current_user"};
 
 using kx::Lower;
-
-std::wstring Trimmed(std::wstring s) {
-    while (!s.empty() && s.back() == L'\\') s.pop_back();
-    return s;
-}
+using kx::TrimSlashes;
 
 bool EndsWith(const std::wstring& s, const std::wstring& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -27,13 +24,13 @@ bool EndsWith(const std::wstring& s, const std::wstring& tail) {
 // The install folder in lower case without a trailing backslash; empty when there is none or when it is too
 // broad to stand for one program (a drive root, a path that is not absolute).
 std::wstring ProgramFolder(const CSoftItem& program) {
-    const std::wstring folder = Trimmed(Lower(program.Folder));
+    const std::wstring folder = TrimSlashes(Lower(program.Folder));
     const bool bAbsolute = folder.size() > 3 && iswalpha(folder[0]) && folder[1] == L':' && folder[2] == L'\\';
     return bAbsolute ? folder : std::wstring();
 }
 
 bool InFolder(const std::wstring& path, const std::wstring& folder) {
-    const std::wstring p = Trimmed(Lower(path));
+    const std::wstring p = TrimSlashes(Lower(path));
     return p == folder || (p.size() > folder.size() && p.compare(0, folder.size(), folder) == 0 &&
                            p[folder.size()] == L'\\');
 }
@@ -62,7 +59,7 @@ bool TickedByDefault(const CPowerSweepItem& item, const CSoftItem& program) {
             return !folder.empty() && EndsWith(Lower(item.Path), L".lnk");
         case CPowerSweepItem::KIND_REGISTRY:
             if (item.Path.find(L"\\\\") != std::wstring::npos) return !folder.empty() && IsStartupValue(item.Path);
-            return !program.Key.empty() && Trimmed(Lower(item.Path)) == Trimmed(Lower(program.Key));
+            return !program.Key.empty() && TrimSlashes(Lower(item.Path)) == TrimSlashes(Lower(program.Key));
         default:
             return false;
     }
