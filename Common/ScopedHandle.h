@@ -56,9 +56,12 @@ using unique_handle = unique_any<HANDLE, nullptr, CloseHandleFn>;
 using unique_hkey = unique_any<HKEY, nullptr, RegCloseKeyFn>;
 using unique_hmodule = unique_any<HMODULE, nullptr, FreeLibraryFn>;
 
-// GDI objects a window creates for itself (fonts).
+// GDI objects a window creates for itself (fonts), the bitmaps an icon is read into, and memory DCs.
 struct DeleteObjectFn { void operator()(HGDIOBJ h) const { DeleteObject(h); } };
 using unique_hfont = unique_any<HFONT, nullptr, DeleteObjectFn>;
+using unique_hbitmap = unique_any<HBITMAP, nullptr, DeleteObjectFn>;
+struct DeleteDCFn { void operator()(HDC h) const { DeleteDC(h); } };
+using unique_hdc = unique_any<HDC, nullptr, DeleteDCFn>;
 
 // INVALID_HANDLE_VALUE is not a constant expression, so files and find handles get their own small types.
 template <typename Closer>

@@ -35,6 +35,12 @@ bool MainWindow::Create(int nCmdShow) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     wc.lpszClassName = KXW_MAIN_CLASS;
+    // Shared icons belong to the module, not to the class: nothing to release. Each size is drawn for its grid.
+    wc.hIcon = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_KXUNINSTW), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(hInstance, MAKEINTRESOURCEW(IDI_KXUNINSTW), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                               LR_SHARED));
     if (!RegisterClassExW(&wc)) return false;
 
     std::wstring title = UiString(IDS_APP_TITLE);

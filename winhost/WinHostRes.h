@@ -2,6 +2,9 @@
 // commands. Included by the resource script, so only preprocessor lines.
 #pragma once
 
+// The program's icon: the lowest icon id, the one the shell shows for the executable.
+#define IDI_KXUNINSTW 1
+
 #define IDS_APP_TITLE 1100
 #define IDS_COL_NAME 1101
 #define IDS_COL_CATEGORY 1102

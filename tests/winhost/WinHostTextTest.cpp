@@ -12,6 +12,7 @@
 #include "IconLocation.h"
 #include "KxUninstIf.h"
 #include "RowStates.h"
+#include "ScopedHandle.h"
 #include "StatusText.h"
 #include "UiText.h"
 #include "WinHostRes.h"
@@ -168,5 +169,29 @@ TEST(WinHostIcons, IconLocationsAsUninstallEntriesWriteThem) {
         IconLocation loc = ParseIconLocation(c.text);
         EXPECT_EQ(loc.path, c.path) << c.text;
         EXPECT_EQ(loc.index, c.index) << c.text;
+    }
+}
+
+// The program's own icon has an image drawn for each size the title bar, the task switcher and the shell ask for,
+// with clear corners (its alpha is kept) and an opaque middle.
+TEST(WinHostIcons, OwnIconHasEverySizeWithItsAlpha) {
+    for (int size : {16, 24, 32, 48}) {
+        kx::unique_hicon icon(static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KXUNINSTW), IMAGE_ICON, size, size, 0)));
+        ASSERT_TRUE(icon) << size;
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon.get(), &info)) << size;
+        const kx::unique_hbitmap color(info.hbmColor), mask(info.hbmMask);
+        BITMAP bm = {};
+        GetObjectW(color.get(), sizeof(bm), &bm);
+        EXPECT_EQ(bm.bmWidth, size);
+        EXPECT_EQ(bm.bmBitsPixel, 32) << size;
+        std::vector<DWORD> pixels(static_cast<size_t>(size) * size);
+        BITMAPINFO bi = {};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), size, -size, 1, 32, BI_RGB};
+        const kx::unique_hdc dc(CreateCompatibleDC(nullptr));
+        EXPECT_EQ(GetDIBits(dc.get(), color.get(), 0, size, pixels.data(), &bi, DIB_RGB_COLORS), size);
+        EXPECT_EQ(pixels.front() >> 24, 0u) << size;
+        EXPECT_EQ(pixels[static_cast<size_t>(size / 3) * size + size / 3] >> 24, 255u) << size;
     }
 }

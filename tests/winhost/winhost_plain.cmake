@@ -4,3 +4,5 @@ kx_add_test(NAME winhost_plain
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/WinHostTextTest.cpp ${CMAKE_CURRENT_LIST_DIR}/ProgramColumnsTest.cpp
           ${CMAKE_SOURCE_DIR}/winhost/kxuninstw.rc
   LIBS kxwin)
+target_include_directories(winhost_plain PRIVATE ${KXW_ICON_DIR})
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/winhost/kxuninstw.rc APPEND PROPERTY OBJECT_DEPENDS ${KXW_ICON_DIR}/kxuninstw.ico)
