@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "ComponentLog.h"
 #include "HostExe.h"
+#include "LeftoverRows.h"
 #include "LeftoverStrings.h"
 #include "LeftoverTicks.h"
 #include "LeftoverTree.h"
@@ -78,6 +80,8 @@ private:
     void SyncHeads();
     void OnTreeNotify(const NMHDR& hdr);
     std::vector<UINT> TickedIds() const;
+    // The rows of entries shown, or those ticked.
+    size_t RowCount(bool bTickedOnly) const;
 
     void StartSweep();
     void OnNotify(const ListNotification& n);
@@ -104,7 +108,7 @@ private:
     std::vector<Leftover> m_list;   // list 0x200 as last read, measured then
     std::wstring m_strReadError;
     std::vector<HTREEITEM> m_heads;  // root and groups, root first
-    std::vector<Entry> m_entries;    // in the list's order
+    std::vector<Entry> m_entries;    // in the list's order; entries sharing a row share its item
     std::map<HTREEITEM, bool> m_ticks;  // what each item showed after the last change the dialog saw
 
     bool m_bSweeping = false;
@@ -296,15 +300,17 @@ HTREEITEM LeftoverDialog::Insert(HTREEITEM hParent, const std::wstring& text, UI
     return hItem;
 }
 
-// The root, then per group a head with its count and the entries as their paths; the entries' item data are the
-// leftover ids, the heads' 0 as in the list.
+// The root, then per group a head with its count and the entries as their paths, one row per path; the rows' item
+// data are the leftover ids (a shared row's the first's), the heads' 0 as in the list.
 void LeftoverDialog::FillTree() {
     TreeView_DeleteAllItems(m_hTree);
     m_heads.clear();
     m_entries.clear();
     m_ticks.clear();
+    const std::vector<size_t> rowOf = LeftoverRowOf(m_list);
+    std::vector<HTREEITEM> shownAt(m_list.size());
     size_t nEntries = 0;
-    for (const Leftover& l : m_list) nEntries += l.IsEntry();
+    for (size_t i = 0; i < m_list.size(); ++i) nEntries += m_list[i].IsEntry() && rowOf[i] == i;
     if (nEntries == 0) return;
     HTREEITEM hRoot = Insert(TVI_ROOT, GroupLabel(CPowerSweepItem::KIND_ROOT, nEntries, UiString),
                              0, false);
@@ -315,12 +321,13 @@ void LeftoverDialog::FillTree() {
         if (l.item.Level == CPowerSweepItem::LEVEL_ROOT) continue;
         if (!l.IsEntry()) {
             size_t n = 0;
-            for (size_t j = i + 1; j < m_list.size() && m_list[j].IsEntry(); ++j) ++n;
+            for (size_t j = i + 1; j < m_list.size() && m_list[j].IsEntry(); ++j) n += rowOf[j] == j;
             hGroup = Insert(hRoot, GroupLabel(l.item.Kind, n, UiString), 0, false);
             m_heads.push_back(hGroup);
             continue;
         }
-        m_entries.push_back({Insert(hGroup, l.item.Path, l.item.Id, TickedByDefault(l.item, m_program)), l.item.Id});
+        if (rowOf[i] == i) shownAt[i] = Insert(hGroup, l.item.Path, l.item.Id, TickedByDefault(l.item, m_program));
+        m_entries.push_back({shownAt[rowOf[i]], l.item.Id});
     }
     SyncHeads();
     for (HTREEITEM hHead : m_heads) TreeView_Expand(m_hTree, hHead, TVE_EXPAND);
@@ -381,6 +388,13 @@ void LeftoverDialog::OnTreeNotify(const NMHDR& hdr) {
     }
 }
 
+size_t LeftoverDialog::RowCount(bool bTickedOnly) const {
+    std::set<HTREEITEM> rows;
+    for (const Entry& e : m_entries)
+        if (!bTickedOnly || Checked(e.hItem)) rows.insert(e.hItem);
+    return rows.size();
+}
+
 std::vector<UINT> LeftoverDialog::TickedIds() const {
     std::vector<UINT> ids;
     for (const Entry& e : m_entries)
@@ -415,7 +429,7 @@ void LeftoverDialog::StartSweep() {
     m_ids = ids;
     SendMessageW(m_hBar, PBM_SETPOS, 0, 0);
     SetBusy(true);
-    SetSummary(UiFormat(IDS_KXW_LO_SWEEPING, static_cast<unsigned>(ids.size())));
+    SetSummary(UiFormat(IDS_KXW_LO_SWEEPING, static_cast<unsigned>(RowCount(true))));
     const HRESULT hr = m_host.PowerSweep(m_program.Id, ids);
     if (FAILED(hr)) {
         SetBusy(false);
@@ -446,7 +460,15 @@ void LeftoverDialog::EndSweep() {
     if (m_bTrashReadable) evidence.trashed = m_bin.Added();
     evidence.pending = PendingDeletions();
     evidence.componentLog = m_log.LinesSinceMark();
-    const std::vector<EntryOutcome> outcomes = CheckSweep(m_list, m_ids, evidence);
+    std::vector<EntryOutcome> outcomes = CheckSweep(m_list, m_ids, evidence);
+    // A shared row's entries went one way: it is told once, as it was shown.
+    std::set<UINT> shownIds;
+    const std::vector<size_t> rowOf = LeftoverRowOf(m_list);
+    for (size_t i = 0; i < m_list.size(); ++i)
+        if (rowOf[i] == i) shownIds.insert(m_list[i].item.Id);
+    outcomes.erase(std::remove_if(outcomes.begin(), outcomes.end(),
+                                  [&](const EntryOutcome& o) { return !shownIds.count(o.entry.item.Id); }),
+                   outcomes.end());
     const UINT nState = m_states.Get(m_program.Id).nState;
 
     ReadList();
@@ -455,7 +477,7 @@ void LeftoverDialog::EndSweep() {
     for (const Entry& e : m_entries) SetCheck(e.hItem, false);
     SyncHeads();
     SetBusy(false);
-    SetSummary(SweepSummaryText(outcomes, nState, m_entries.size(), UiString));
+    SetSummary(SweepSummaryText(outcomes, nState, RowCount(false), UiString));
     SetFocus(m_entries.empty() ? m_hClose : m_hTree);
 }
 
