@@ -1,14 +1,15 @@
 #include "LeftoverTree.h"
-#include "PathText.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <cwctype>
+#include <map>
 #include <set>
 
 #include "JsonObject.h"
 #include "ListRender.h"
+#include "LowerText.h"
+#include "PathText.h"
 #include "ScopedHandle.h"
 #include "WinText.h"
 
@@ -61,11 +62,6 @@ bool ParseNumber(const std::wstring& text, unsigned& n) {
     return true;
 }
 
-std::wstring Lower(std::wstring s) {
-    for (wchar_t& c : s) c = static_cast<wchar_t>(towlower(c));
-    return s;
-}
-
 }  // namespace
 
 std::string KindWords(UINT nKind) {
@@ -97,6 +93,7 @@ std::string LeftoverTree(const std::vector<Leftover>& list, const std::wstring& 
     std::string out = "Leftovers of " + ToUtf8(programName) + ": " + std::to_string(entries) +
                       (entries == 1 ? " entry" : " entries") + " in " + std::to_string(groups) +
                       (groups == 1 ? " group" : " groups") + "\n";
+    const std::vector<size_t> rowOf = LeftoverRowOf(list);
     for (size_t i = 0; i < list.size(); ++i) {
         const Leftover& l = list[i];
         if (l.item.Level == CPowerSweepItem::LEVEL_ROOT) continue;
@@ -118,6 +115,7 @@ std::string LeftoverTree(const std::vector<Leftover>& list, const std::wstring& 
             line += Padded(size, 10) + "  " + ToUtf8(l.item.Path);
             if (l.item.Kind == CPowerSweepItem::KIND_FOLDER && l.bytes >= 0)
                 line += "  (" + std::to_string(l.files) + (l.files == 1 ? " file)" : " files)");
+            if (rowOf[i] != i) line += "  (the same as " + std::to_string(list[rowOf[i]].number) + ")";
         }
         out += line + "\n";
     }
@@ -147,7 +145,7 @@ bool ChooseLeftovers(const std::vector<Leftover>& list, const std::wstring& answ
     std::set<unsigned> chosen;  // numbers of entries
     unsigned last = 0;
     for (const Leftover& l : list) last = l.number > last ? l.number : last;
-    const std::wstring text = Lower(answer);
+    const std::wstring text = kx::Lower(answer);
     if (text == L"all") {
         for (const Leftover& l : list)
             if (l.IsEntry()) chosen.insert(l.number);
@@ -186,8 +184,27 @@ bool ChooseLeftovers(const std::vector<Leftover>& list, const std::wstring& answ
             }
         }
     }
+    // A path offered twice goes as soon as either number is chosen: both are.
+    const std::vector<size_t> rowOf = LeftoverRowOf(list);
+    std::set<size_t> rows;
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].IsEntry() && chosen.count(list[i].number)) rows.insert(rowOf[i]);
     ids.clear();
-    for (const Leftover& l : list)
-        if (l.IsEntry() && chosen.count(l.number)) ids.push_back(l.item.Id);
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].IsEntry() && rows.count(rowOf[i])) ids.push_back(list[i].item.Id);
     return true;
+}
+
+std::vector<size_t> LeftoverRowOf(const std::vector<Leftover>& list) {
+    std::vector<size_t> rows(list.size());
+    std::map<std::wstring, size_t> firstOfPath;  // within the current group
+    for (size_t i = 0; i < list.size(); ++i) {
+        rows[i] = i;
+        if (!list[i].IsEntry()) {
+            firstOfPath.clear();
+            continue;
+        }
+        rows[i] = firstOfPath.emplace(kx::Lower(kx::TrimSlashes(list[i].item.Path)), i).first->second;
+    }
+    return rows;
 }

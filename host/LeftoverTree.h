@@ -26,6 +26,13 @@ std::string LeftoverTree(const std::vector<Leftover>& list, const std::wstring& 
 std::string LeftoversJson(const std::vector<Leftover>& list, const std::string& indent);
 
 // The ids to sweep for an answer: "all", or numbers and ranges of the entries shown ("2,4-6 9"), a group's
-// number choosing its entries; in list order, each once. False with the reason for anything else.
+// number choosing its entries, an entry bringing the others of its row; in list order, each once. False with the
+// reason for anything else.
 bool ChooseLeftovers(const std::vector<Leftover>& list, const std::wstring& answer, std::vector<UINT>& ids,
                      std::wstring& error);
+
+// The scanner may offer the same path twice in a group (a shortcut in a folder that two of the folders it walks
+// both hold). Removing one removes the other, so they are one choice: for each index of the list, the index of
+// the entry whose row it belongs to, its own or that of the first entry of its group with the same path (ignoring
+// case and trailing backslashes). The root and the heads have their own. The tree marks the later ones.
+std::vector<size_t> LeftoverRowOf(const std::vector<Leftover>& list);

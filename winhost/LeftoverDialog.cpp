@@ -10,7 +10,6 @@
 
 #include "ComponentLog.h"
 #include "HostExe.h"
-#include "LeftoverRows.h"
 #include "LeftoverStrings.h"
 #include "LeftoverTicks.h"
 #include "LeftoverTree.h"

@@ -13,10 +13,24 @@ struct CliProcess::State {
     ULONGLONG nStart = 0;
     DWORD pid = 0;
 
+    // Reads until the child has ended and all it wrote is read, not until the pipe closes: a process the child
+    // starts may keep the write end (under Wine the desktop process its first window starts gets its standard
+    // error, and stays while this process, a user of the desktop too, waits for the end of the pipe).
     void Drain(HANDLE pipe, std::string CliResult::*into) {
         char buffer[4096];
-        DWORD read = 0;
-        while (ReadFile(pipe, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        for (bool bEnded = false;;) {
+            DWORD available = 0;
+            if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return;  // every writer is gone
+            if (available == 0) {
+                if (bEnded) return;
+                // What the child wrote before it ended is in the pipe once it has: one more look after that.
+                bEnded = WaitForSingleObject(process.get(), 10) == WAIT_OBJECT_0;
+                continue;
+            }
+            DWORD read = 0;
+            if (!ReadFile(pipe, buffer, available < sizeof(buffer) ? available : sizeof(buffer), &read, nullptr) ||
+                read == 0)
+                return;
             std::lock_guard<std::mutex> lock(mutex);
             (result.*into).append(buffer, read);
         }

@@ -93,6 +93,45 @@ TEST(UninstallChoice, TreeNumbersGroupsAndEntries) {
               "   7        gone  C:\\no\\such\\\n");
 }
 
+// A shortcut found twice (the Start menu's programs folder lies in two of the folders the scanner walks) is one
+// choice, whichever number is given, and the tree says which line repeats which; the same path in another group,
+// or with another case or trailing backslash, is judged as the rows go.
+TEST(UninstallChoice, APathOfferedTwiceIsOneChoice) {
+    auto item = [](UINT kind, UINT id, UINT level, const wchar_t* path) {
+        CPowerSweepItem it;
+        it.Kind = kind;
+        it.Id = id;
+        it.Level = level;
+        it.Path = path;
+        return it;
+    };
+    const std::vector<Leftover> list = MeasureLeftovers(
+        {item(0, 0, 0, L"全部"), item(4, 0, 1, L"快捷方式"), item(4, 11, 2, L"C:\\no\\Start\\d.lnk"),
+         item(4, 12, 2, L"C:\\no\\desk\\d.lnk"), item(4, 13, 2, L"c:\\no\\start\\D.LNK"), item(1, 0, 1, L"文件夹"),
+         item(1, 21, 2, L"C:\\no\\Start\\d.lnk"), item(1, 22, 2, L"C:\\no\\such"), item(1, 23, 2, L"C:\\no\\such\\\\")});
+    EXPECT_EQ(LeftoverRowOf(list), (std::vector<size_t>{0, 1, 2, 3, 2, 5, 6, 7, 7}));
+    // Numbers as shown: 1 shortcuts, 2 and 4 the same shortcut, 3 another, 5 folders, 6, 7 and 8 the same folder.
+    const std::pair<const wchar_t*, std::vector<UINT>> answers[] = {
+        {L"2", {11, 13}}, {L"4", {11, 13}}, {L"3", {12}}, {L"6", {21}}, {L"8", {22, 23}}, {L"1", {11, 12, 13}},
+    };
+    for (const auto& [answer, ids] : answers) {
+        std::vector<UINT> chosen;
+        std::wstring error;
+        EXPECT_TRUE(ChooseLeftovers(list, answer, chosen, error)) << kxtest::WideToUtf8(answer);
+        EXPECT_EQ(chosen, ids) << kxtest::WideToUtf8(answer);
+    }
+    EXPECT_EQ(LeftoverTree(list, L"Diary"),
+              "Leftovers of Diary: 6 entries in 2 groups\n"
+              "   1  快捷方式 shortcuts (3, 0 B)\n"
+              "   2        gone  C:\\no\\Start\\d.lnk\n"
+              "   3        gone  C:\\no\\desk\\d.lnk\n"
+              "   4        gone  c:\\no\\start\\D.LNK  (the same as 2)\n"
+              "   5  文件夹 folders (3)\n"
+              "   6        gone  C:\\no\\Start\\d.lnk\n"
+              "   7        gone  C:\\no\\such\n"
+              "   8        gone  C:\\no\\such\\\\  (the same as 7)\n");
+}
+
 TEST(UninstallStates, TwoChangesBetweenLooksShowBoth) {
     StateTrail trail;
     KX_SOFT_STATE s = {9, 15, {0, 1}};

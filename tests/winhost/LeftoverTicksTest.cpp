@@ -1,9 +1,8 @@
 // Which leftovers the dialog ticks when it opens, for the texts the scanner produces: what lies in the install
 // folder, shortcuts, startup values and the program's own Uninstall key are ticked; whatever was found by name or
-// lies outside the folder is not, however close its text comes. The same path offered twice is one row.
+// lies outside the folder is not, however close its text comes.
 #include <gtest/gtest.h>
 
-#include "LeftoverRows.h"
 #include "LeftoverTicks.h"
 
 namespace {
@@ -93,25 +92,3 @@ TEST(LeftoverTicks, NoFolderToGoBy) {
 }
 
 }  // namespace
-
-// The same path offered twice in a group is one row, whose tick chooses both; in another group, or another path,
-// it is a row of its own.
-TEST(LeftoverRows, SamePathInOneGroupSharesTheFirstRow) {
-    const UINT G = CPowerSweepItem::LEVEL_GROUP, T = CPowerSweepItem::LEVEL_ROOT;
-    const TickCase list[] = {
-        {0, T, L"", false},
-        {L, G, L"", false},
-        {L, E, L"c:\\programdata\\start menu\\programs\\diary\\diary.lnk", false},
-        {L, E, L"c:\\users\\root\\desktop\\diary.lnk", false},
-        {L, E, L"C:\\ProgramData\\Start Menu\\Programs\\Diary\\Diary.lnk", false},
-        {L, E, L"c:\\programdata\\start menu\\programs\\diary\\diary.lnk", false},
-        {F, G, L"", false},
-        {F, E, L"c:\\programdata\\start menu\\programs\\diary\\diary.lnk", false},
-        {F, E, L"c:\\program files\\diary", false},
-        {F, E, L"c:\\program files\\diary\\", false},
-    };
-    std::vector<Leftover> leftovers;
-    for (const TickCase& c : list) leftovers.push_back(Leftover{Item(c)});
-    const std::vector<size_t> expected = {0, 1, 2, 3, 2, 2, 6, 7, 8, 8};
-    EXPECT_EQ(LeftoverRowOf(leftovers), expected);
-}
