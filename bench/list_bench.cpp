@@ -98,8 +98,8 @@ int FloorMs(int rounds) {
         runs.push_back(ElapsedMs());
     }
     std::sort(runs.begin(), runs.end());
-    printf("floor ms: %.1f directory entries: %I64u first run in the process: %.1f ms\n", runs[runs.size() / 2],
-           nFiles, first);
+    printf("floor ms: %.1f directory entries: %llu first run in the process: %.1f ms\n", runs[runs.size() / 2],
+           static_cast<unsigned long long>(nFiles), first);
     return 0;
 }
 

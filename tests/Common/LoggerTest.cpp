@@ -86,7 +86,9 @@ TEST_F(LoggerTest, PrefixesByFlagsAndLevels) {
         thing.Method(1);
         auto lines = log_.Lines(thing.marker);
         ASSERT_EQ(lines.size(), c.line ? 1u : 0u) << c.flags;
-        if (c.line) EXPECT_TRUE(std::regex_match(lines[0], std::wregex(c.line))) << lines[0];
+        if (c.line) {
+            EXPECT_TRUE(std::regex_match(lines[0], std::wregex(c.line))) << lines[0];
+        }
     }
     CKxLog::Instance().SetFlags(CKxLog::kStartupFlags);
     probe::CThing thing{Marker()};

@@ -103,7 +103,9 @@ TEST_F(ErrorEdge, EveryEdgeOfTheHostThreadGivesItsResultAndLogsIt) {
         if (row.message) expected.push_back(row.message);
         EXPECT_EQ(log.Messages(kxtest::Utf8ToWide(row.edge)), expected);
         // The same call without the failure goes through.
-        if (row.result != FALSE) EXPECT_NE(row.call(), row.result);
+        if (row.result != FALSE) {
+            EXPECT_NE(row.call(), row.result);
+        }
     }
     EXPECT_EQ(mgr->Uninit(), S_OK);
     if (pv) static_cast<IUnknown*>(pv)->Release();

@@ -55,7 +55,9 @@ TEST_F(RulesFlow, RulesArriveThroughTheMessageWindowAndFollowTheFile) {
         else kxtest::WriteRules(s.rules);
         ASSERT_TRUE(kxtest::PumpUntil([&] { return log.Has(s.fetch); }, 10000)) << kxtest::WideToUtf8(s.fetch);
         EXPECT_TRUE(log.Has(s.notification));
-        if (s.rules.empty()) EXPECT_TRUE(log.Has(L"step.4 初始化完成") && !log.Has(L"step.4 加载关心数据已经完成"));
+        if (s.rules.empty()) {
+            EXPECT_TRUE(log.Has(L"step.4 初始化完成") && !log.Has(L"step.4 加载关心数据已经完成"));
+        }
     }
 }
 

@@ -41,7 +41,9 @@ protected:
     void Connect() {
         m_p->TaskInit();
         ASSERT_TRUE(m_p->m_pDataMgr);
-        if (!m_p->m_bInited) ASSERT_EQ(m_p->m_pDataMgr->LoadData(DATA_UNINSTALL_RULE), S_OK);
+        if (!m_p->m_bInited) {
+            ASSERT_EQ(m_p->m_pDataMgr->LoadData(DATA_UNINSTALL_RULE), S_OK);
+        }
         ASSERT_TRUE(WaitForSize(120));
     }
     bool WaitForSize(UINT n) {

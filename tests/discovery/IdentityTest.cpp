@@ -26,7 +26,9 @@ TEST(Identity, SidTextFormsAndBufferSize) {
         wchar_t szText[MAX_PATH] = {};
         DWORD cb = 10;
         EXPECT_FALSE(SidToText(sid, szText, &cb)) << "a small buffer is refused, with the size needed";
-        if (c.subs == std::vector<DWORD>{18}) EXPECT_EQ(cb, 80u);
+        if (c.subs == std::vector<DWORD>{18}) {
+            EXPECT_EQ(cb, 80u);
+        }
         cb = sizeof(szText);
         EXPECT_TRUE(SidToText(sid, szText, &cb));
         EXPECT_STREQ(szText, c.text);

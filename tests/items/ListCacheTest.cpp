@@ -133,7 +133,9 @@ TEST_F(ListCacheTest, LoadChecksAndDeletesWhatDoesNotLoad) {
         std::string out = CaptureStdout([&] { hr = Load(LIST_SOFT, c.version, loaded); });
         auto xlog = kxtest::XLogLines(from);
         EXPECT_EQ(hr, c.hr);
-        if (c.out) EXPECT_EQ(out, c.out);
+        if (c.out) {
+            EXPECT_EQ(out, c.out);
+        }
         EXPECT_EQ(loaded.m_vecSoft.size(), c.items);
         EXPECT_EQ(kxtest::PathExists(path), c.hr == S_OK) << "a file that does not load is deleted";
         ASSERT_GE(xlog.size(), 2u);

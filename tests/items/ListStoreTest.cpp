@@ -63,9 +63,10 @@ protected:
         EXPECT_EQ(n, 0xEEEEu) << "a failed GetSize leaves the size alone";
         auto lines = log.Lines(L"!!Exception code:");
         EXPECT_EQ(lines.size(), 1u);
-        if (!lines.empty())
+        if (!lines.empty()) {
             EXPECT_TRUE(kxtest::EndsWith(lines[0], L"[F." + kxtest::Utf8ToWide(kNames[method]) +
                                                        L"()] !!Exception code:[" + std::to_wstring(hr) + L"]"));
+        }
         for (CRITICAL_SECTION* cs : {&m->m_csList.get(), &m->m_csSweep.get()}) {
             std::atomic<bool> taken{false};
             std::thread([&] {

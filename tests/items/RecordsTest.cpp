@@ -111,7 +111,9 @@ Row MakeRow(const char* name, const char* golden, T record) {
     return {name, golden, [record]() mutable { return Serialized(record); },
             [](const Bytes& from, size_t n, const Bytes& start) {
                 T t;
-                if (!start.empty()) EXPECT_EQ(ReadInto(t, start, start.size()), 1);
+                if (!start.empty()) {
+                    EXPECT_EQ(ReadInto(t, start, start.size()), 1);
+                }
                 int result = ReadInto(t, from, n);
                 return std::make_pair(result, Serialized(t));
             }};

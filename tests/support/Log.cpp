@@ -24,7 +24,7 @@ std::vector<std::wstring> LogMark::Messages(const std::wstring& function) const 
     for (const std::wstring& line : Lines(L"[F.")) {
         size_t at = line.find(L"[F."), end = line.find(L"()] ", at);
         if (end == std::wstring::npos) continue;
-        if (function.empty() || line.compare(at + 3, end - at - 3, function) == 0 && end - at - 3 == function.size())
+        if (function.empty() || (line.compare(at + 3, end - at - 3, function) == 0 && end - at - 3 == function.size()))
             messages.push_back(line.substr(end + 4));
     }
     return messages;

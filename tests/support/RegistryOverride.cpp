@@ -69,8 +69,9 @@ void CreateKey(HKEY root, const std::wstring& key, REGSAM view) { Create(root, k
 
 void SetBinary(HKEY root, const std::wstring& key, const wchar_t* name, const void* data, DWORD size, DWORD type,
                REGSAM view) {
-    if (kx::unique_hkey h = Create(root, key, view))
+    if (kx::unique_hkey h = Create(root, key, view)) {
         EXPECT_EQ(RegSetValueExW(h.get(), name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    }
 }
 
 void SetString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value, DWORD type,

@@ -19,7 +19,7 @@ FARPROC WineExport(const char* name) { return GetProcAddress(GetModuleHandleW(L"
 }  // namespace
 
 std::string UnixPathOfWindows(const std::wstring& windowsPath) {
-    auto toUnix = reinterpret_cast<UnixOfDos>(WineExport("wine_get_unix_file_name"));
+    auto toUnix = reinterpret_cast<UnixOfDos>(reinterpret_cast<void (*)()>(WineExport("wine_get_unix_file_name")));
     if (!toUnix || windowsPath.empty()) return std::string();
     char* raw = toUnix(windowsPath.c_str());
     if (!raw) return std::string();
@@ -38,7 +38,7 @@ std::string PrefixUnixPath() {
 }
 
 std::wstring WindowsPathOfUnix(const std::string& unixPath) {
-    auto toDos = reinterpret_cast<DosOfUnix>(WineExport("wine_get_dos_file_name"));
+    auto toDos = reinterpret_cast<DosOfUnix>(reinterpret_cast<void (*)()>(WineExport("wine_get_dos_file_name")));
     if (!toDos || unixPath.empty()) return std::wstring();
     WCHAR* raw = toDos(unixPath.c_str());
     if (!raw) return std::wstring();

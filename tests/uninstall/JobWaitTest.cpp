@@ -128,7 +128,9 @@ TEST_F(JobWait, EndsWhenOnlyIgnorableOrNothingIsLeft) {
                 for (int i : c.release) uninstaller.ReleaseChild(i);
                 if (c.cancel) SetEvent(hCancel);
                 ASSERT_TRUE(wait.Join(10000));
-                if (c.cancel) EXPECT_LE(log.Polls().size(), polls + 1) << "the cancel is seen at the next poll";
+                if (c.cancel) {
+                    EXPECT_LE(log.Polls().size(), polls + 1) << "the cancel is seen at the next poll";
+                }
             }
             ASSERT_TRUE(wait.Join(15000));
         }
@@ -136,8 +138,12 @@ TEST_F(JobWait, EndsWhenOnlyIgnorableOrNothingIsLeft) {
         EXPECT_EQ(kxtest::JobProcessNames(kJobName), c.left);
         // The last poll saw the job empty, or only what was left to run.
         std::vector<int> polls = log.Polls();
-        if (!c.cancel) EXPECT_EQ(polls.empty() ? -1 : polls.back(), static_cast<int>(c.left.size()));
-        if (c.children.empty()) EXPECT_FALSE(log.Has(L"进程号:"));
+        if (!c.cancel) {
+            EXPECT_EQ(polls.empty() ? -1 : polls.back(), static_cast<int>(c.left.size()));
+        }
+        if (c.children.empty()) {
+            EXPECT_FALSE(log.Has(L"进程号:"));
+        }
         ExpectAllEnd(uninstaller);
     }
 }

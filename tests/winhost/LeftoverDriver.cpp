@@ -14,6 +14,7 @@
 #include <wincodec.h>
 
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <thread>
@@ -117,8 +118,9 @@ void Input(std::initializer_list<INPUT> inputs) {
 
 // A real click on the item's check box: found by hit testing leftwards from its text.
 bool ClickBox(HWND hTree, HTREEITEM hItem) {
-    RECT rc;
-    *reinterpret_cast<HTREEITEM*>(&rc) = hItem;
+    // The message takes the item in the rectangle's first bytes.
+    RECT rc = {};
+    memcpy(&rc, &hItem, sizeof(hItem));
     if (!SendMessageW(hTree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&rc))) return false;
     for (int x = rc.left - 1; x > 0; --x) {
         TVHITTESTINFO ht = {};
