@@ -45,16 +45,17 @@ TEST(UninstallArgs, OptionsAndTheirErrors) {
     }
 }
 
+CPowerSweepItem item(UINT kind, UINT id, UINT level, const wchar_t* path) {
+    CPowerSweepItem it;
+    it.Kind = kind;
+    it.Id = id;
+    it.Level = level;
+    it.Path = path;
+    return it;
+}
+
 // The list as the scanner builds it: root, then files (ids 2, 3), registry (id 5), folders (id 7).
 std::vector<Leftover> SampleLeftovers() {
-    auto item = [](UINT kind, UINT id, UINT level, const wchar_t* path) {
-        CPowerSweepItem it;
-        it.Kind = kind;
-        it.Id = id;
-        it.Level = level;
-        it.Path = path;
-        return it;
-    };
     return MeasureLeftovers({item(0, 0, 0, L"全部"), item(2, 0, 1, L"文件"), item(2, 2, 2, L"C:\\no\\such\\a.dat"),
                              item(2, 3, 2, L"C:\\no\\such\\b.dat"), item(3, 0, 1, L"注册表"),
                              item(3, 5, 2, L"HKEY_CURRENT_USER\\Software\\X"), item(1, 0, 1, L"文件夹"),
@@ -97,14 +98,6 @@ TEST(UninstallChoice, TreeNumbersGroupsAndEntries) {
 // choice, whichever number is given, and the tree says which line repeats which; the same path in another group,
 // or with another case or trailing backslash, is judged as the rows go.
 TEST(UninstallChoice, APathOfferedTwiceIsOneChoice) {
-    auto item = [](UINT kind, UINT id, UINT level, const wchar_t* path) {
-        CPowerSweepItem it;
-        it.Kind = kind;
-        it.Id = id;
-        it.Level = level;
-        it.Path = path;
-        return it;
-    };
     const std::vector<Leftover> list = MeasureLeftovers(
         {item(0, 0, 0, L"全部"), item(4, 0, 1, L"快捷方式"), item(4, 11, 2, L"C:\\no\\Start\\d.lnk"),
          item(4, 12, 2, L"C:\\no\\desk\\d.lnk"), item(4, 13, 2, L"c:\\no\\start\\D.LNK"), item(1, 0, 1, L"文件夹"),
