@@ -26,6 +26,23 @@ bool IsShortcutPath(const std::wstring& strPath) {
 
 DustKind FileKind(const std::wstring& strPath) { return IsShortcutPath(strPath) ? DustKind::Link : DustKind::File; }
 
+bool IsDots(const wchar_t* pszName) { return wcscmp(pszName, L".") == 0 || wcscmp(pszName, L"..") == 0; }
+
+// Whether a link to a folder lies anywhere below a folder. Such a folder never goes to the shell whole: when the
+// shell cannot move a folder to the Recycle Bin (under Wine, one on another file system than the trash) it
+// deletes it for good instead, and Wine's shell descends into links to folders, deleting what they lead to.
+bool HoldsFolderLink(const std::wstring& strFolder) {
+    WIN32_FIND_DATAW fd;
+    kx::unique_hfind find(FindFirstFileW((strFolder + L"\\*").c_str(), &fd));
+    if (!find) return false;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(fd.cFileName)) continue;
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || HoldsFolderLink(strFolder + L"\\" + fd.cFileName))
+            return true;
+    } while (FindNextFileW(find.get(), &fd));
+    return false;
+}
+
 }  // namespace
 
 bool CDustman::MayDelete(const std::wstring& strText, DustKind kind, const char* pszFunction) {
@@ -52,8 +69,9 @@ BOOL CDustman::ShellDelete(LPCWSTR pszPath) {
 void CDustman::DeleteFileDust(std::wstring strPath) {
     if (strPath.empty()) return;
     const char kFunction[] = "CDustman::DeleteFileDust";
+    bool bFolder = false;
     if (strPath.back() == L'\\') {
-        const bool bFolder = PathIsDirectoryW(strPath.c_str()) != FALSE;
+        bFolder = PathIsDirectoryW(strPath.c_str()) != FALSE;
         if (bFolder) strPath.pop_back();
         if (!MayDelete(strPath, bFolder ? DustKind::Folder : FileKind(strPath), kFunction)) return;
     } else {
@@ -63,12 +81,16 @@ void CDustman::DeleteFileDust(std::wstring strPath) {
         const wchar_t* pszReason = DustGuardRefusal(strPath, FileKind(strPath), *m_pGuard);
         if (pszReason && wcscmp(pszReason, L"changed") == 0) {
             if (!MayDelete(strPath, DustKind::Folder, kFunction)) return;
+            bFolder = true;
         } else if (pszReason) {
             KXLOG_AS(0, kFunction, L"guard: refused [%s] (%s)", strPath.c_str(), pszReason);
             return;
         }
     }
-    ShellDelete(strPath.c_str());
+    if (bFolder && HoldsFolderLink(strPath))
+        DeleteAroundLinks(strPath, kFunction);
+    else
+        ShellDelete(strPath.c_str());
     if (!Exists(strPath)) return;
     if (PathIsDirectoryW(strPath.c_str())) {
         DeleteEmptyFolders(strPath.c_str());
@@ -85,6 +107,26 @@ void CDustman::DeleteFileDust(std::wstring strPath) {
     if (Exists(strPath)) MoveFileExW(strPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
+void CDustman::DeleteAroundLinks(const std::wstring& strFolder, const char* pszFunction) {
+    // Listed whole first: the deletions change the folder under the search.
+    std::vector<std::pair<std::wstring, bool>> entries;
+    WIN32_FIND_DATAW fd;
+    kx::unique_hfind find(FindFirstFileW((strFolder + L"\\*").c_str(), &fd));
+    if (!find) return;
+    do {
+        if (IsDots(fd.cFileName)) continue;
+        entries.emplace_back(strFolder + L"\\" + fd.cFileName, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileW(find.get(), &fd));
+    find.reset();
+    for (const auto& [path, bFolder] : entries) {
+        if (!MayDelete(path, bFolder ? DustKind::Folder : FileKind(path), pszFunction)) continue;  // links too
+        if (bFolder && HoldsFolderLink(path))
+            DeleteAroundLinks(path, pszFunction);
+        else
+            ShellDelete(path.c_str());
+    }
+}
+
 void CDustman::DeleteEmptyFolders(LPCWSTR pszFolder) {
     std::wstring path = pszFolder ? pszFolder : L"";
     if (!path.empty() && path.back() == L'\\') path.pop_back();
@@ -94,7 +136,7 @@ void CDustman::DeleteEmptyFolders(LPCWSTR pszFolder) {
     if (!find) return;
     do {
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        if (wcscmp(fd.cFileName, L".") == 0 || wcscmp(fd.cFileName, L"..") == 0) continue;
+        if (IsDots(fd.cFileName)) continue;
         const std::wstring sub = path + L"\\" + fd.cFileName;
         // A link is never followed, and what the guard refuses keeps even its attributes.
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;

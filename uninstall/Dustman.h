@@ -90,6 +90,9 @@ private:
     bool Stopped() const;
     // The guard's word on a text about to be handed over for deletion; a refusal is logged.
     bool MayDelete(const std::wstring& strText, DustKind kind, const char* pszFunction);
+    // A folder's content taken around the links in it: what holds no link to a folder goes to the shell whole,
+    // each link stays (the guard refuses it), and so do the folders on the way to one.
+    void DeleteAroundLinks(const std::wstring& strFolder, const char* pszFunction);
     void EnsureGuard();
     // Whether texts may be matched against the install folder: never when the guard refuses the folder itself
     // (a drive root or a profile would match everything on it), but a folder already removed still may be.

@@ -98,6 +98,17 @@ protected:
         return out;
     }
     bool Removed() const { return mgr.m_vecSoft.empty(); }
+    void ExpectSweptAroundTheLink(const std::wstring& folder) {
+        Offer({{CPowerSweepItem::KIND_FOLDER, folder + L"\\"}});
+        kxtest::LogMark log;
+        Sweep({2});
+        EXPECT_TRUE(kxtest::PathExists(L"C:\\KxDustLinks\\Kept\\keep.txt"));
+        EXPECT_TRUE(kxtest::PathExists(folder + L"\\sub\\dirlink"));
+        EXPECT_FALSE(kxtest::PathExists(folder + L"\\data.txt"));
+        EXPECT_FALSE(kxtest::PathExists(folder + L"\\sub\\more.txt"));
+        EXPECT_TRUE(log.Has(L"guard: refused [" + folder + L"\\sub\\dirlink] (link)"));
+        EXPECT_TRUE(Removed());
+    }
 
     kxtest::TempDir dir;
     std::wstring app;
@@ -171,6 +182,18 @@ TEST_F(PowerSweep, FolderWithItsContent) {
     Sweep({2});
     EXPECT_FALSE(kxtest::PathExists(app));
     EXPECT_TRUE(Removed());
+}
+
+// A leftover folder with a link to a folder below it is never handed to the shell whole: when the Recycle Bin
+// cannot take a folder, the shell deletes it for good, and Wine's descends into such links. The folder's content
+// goes around the link; the link, the folder on its way, and what it leads to stay.
+TEST_F(PowerSweep, AFolderLinkBelowIsNeverFollowed) { ExpectSweptAroundTheLink(L"C:\\KxDustLinks\\Swept"); }
+
+// T: lies on another file system than the prefix's trash (where the fixture can make one there): the shell would
+// delete the folder for good.
+TEST_F(PowerSweep, AFolderLinkBelowIsNeverFollowedWhereTheRecycleBinCannotTakeIt) {
+    if (!kxtest::PathExists(L"T:\\Swept")) GTEST_SKIP() << "no drive on a file system of its own";
+    ExpectSweptAroundTheLink(L"T:\\Swept");
 }
 
 // Between the scan and the sweep another program was installed into a leftover folder: the guard, asked again
