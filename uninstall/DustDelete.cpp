@@ -28,21 +28,6 @@ DustKind FileKind(const std::wstring& strPath) { return IsShortcutPath(strPath) 
 
 bool IsDots(const wchar_t* pszName) { return wcscmp(pszName, L".") == 0 || wcscmp(pszName, L"..") == 0; }
 
-// Whether a link to a folder lies anywhere below a folder. Such a folder never goes to the shell whole: when the
-// shell cannot move a folder to the Recycle Bin (under Wine, one on another file system than the trash) it
-// deletes it for good instead, and Wine's shell descends into links to folders, deleting what they lead to.
-bool HoldsFolderLink(const std::wstring& strFolder) {
-    WIN32_FIND_DATAW fd;
-    kx::unique_hfind find(FindFirstFileW((strFolder + L"\\*").c_str(), &fd));
-    if (!find) return false;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(fd.cFileName)) continue;
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || HoldsFolderLink(strFolder + L"\\" + fd.cFileName))
-            return true;
-    } while (FindNextFileW(find.get(), &fd));
-    return false;
-}
-
 }  // namespace
 
 bool CDustman::MayDelete(const std::wstring& strText, DustKind kind, const char* pszFunction) {
@@ -87,7 +72,7 @@ void CDustman::DeleteFileDust(std::wstring strPath) {
             return;
         }
     }
-    if (bFolder && HoldsFolderLink(strPath))
+    if (bFolder && DustHoldsFolderLink(strPath))
         DeleteAroundLinks(strPath, kFunction);
     else
         ShellDelete(strPath.c_str());
@@ -120,7 +105,7 @@ void CDustman::DeleteAroundLinks(const std::wstring& strFolder, const char* pszF
     find.reset();
     for (const auto& [path, bFolder] : entries) {
         if (!MayDelete(path, bFolder ? DustKind::Folder : FileKind(path), pszFunction)) continue;  // links too
-        if (bFolder && HoldsFolderLink(path))
+        if (bFolder && DustHoldsFolderLink(path))
             DeleteAroundLinks(path, pszFunction);
         else
             ShellDelete(path.c_str());

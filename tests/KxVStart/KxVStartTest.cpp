@@ -82,4 +82,16 @@ TEST_F(Starter, ChangesNothingWhenTheNameOrTheFolderIsNotRight) {
     EXPECT_EQ(ListLines(), list);
 }
 
+// A program whose folder holds a link to a folder is never moved: the Recycle Bin may not take the folder, and the
+// shell would then delete it for good, following the link.
+TEST_F(Starter, NeverMovesAFolderWithALinkToAFolderBelowIt) {
+    const std::wstring centre = L"C:\\KxDustLinks\\Centre";
+    kxtest::WriteFileBytes(centre + L"\\qz.ini", "[Soft]\r\nInitialized=1\r\n");
+    WriteList({L"centre=" + centre});
+    EXPECT_EQ(RunStarter(L"/u Centre"), 5u);
+    EXPECT_TRUE(kxtest::PathExists(centre + L"\\sub\\dirlink"));
+    EXPECT_TRUE(kxtest::PathExists(L"C:\\KxDustLinks\\Kept\\keep.txt"));
+    EXPECT_EQ(ListLines(), (std::vector<std::wstring>{L"centre=" + centre}));
+}
+
 }  // namespace

@@ -29,6 +29,8 @@ case "$2" in
     echo data > "$root/Swept/data.txt"
     echo data > "$root/Swept/sub/more.txt"
     ln -s ../../Kept "$root/Swept/sub/dirlink"
+    mkdir -p "$root/Centre/sub"
+    ln -s ../../Kept "$root/Centre/sub/dirlink"
     drop_drive
     rm -rf "$shm"
     if [ -d /dev/shm ] && [ ! -e "$prefix/dosdevices/t:" ] && [ "$(stat -c %d /dev/shm)" != "$(stat -c %d "$prefix/drive_c")" ]; then
