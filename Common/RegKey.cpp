@@ -216,6 +216,36 @@ bool CRegKey::Bytes(const wchar_t* pszName, void* pData, DWORD cbSize) const {
     return Query(pszName, static_cast<BYTE*>(pData), cb) == ERROR_SUCCESS;
 }
 
+namespace {
+
+bool IsLinkKey(HKEY hKey) {
+    DWORD dwType = 0;
+    return RegQueryValueExW(hKey, L"SymbolicLinkValue", nullptr, &dwType, nullptr, nullptr) == ERROR_SUCCESS &&
+           dwType == REG_LINK;
+}
+
+bool HoldsKeyLinkBelow(HKEY hKey) {
+    const DWORD n = RegSubKeyCount(hKey);
+    for (DWORD i = 0; i < n; ++i) {
+        const std::wstring name = RegReadSubKeyName(hKey, i);
+        unique_hkey sub;
+        if (name.empty() ||
+            RegOpenKeyExW(hKey, name.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, sub.put()) != ERROR_SUCCESS)
+            continue;
+        if (IsLinkKey(sub.get()) || HoldsKeyLinkBelow(sub.get())) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool HoldsKeyLink(HKEY hRoot, const std::wstring& strPath) {
+    unique_hkey key;
+    if (RegOpenKeyExW(hRoot, strPath.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return false;
+    return IsLinkKey(key.get()) || HoldsKeyLinkBelow(key.get());
+}
+
 LSTATUS DeleteKeyTree(HKEY hRoot, const std::wstring& strPath) { return SHDeleteKeyW(hRoot, strPath.c_str()); }
 
 LSTATUS DeleteValue(HKEY hRoot, const std::wstring& strPath, const std::wstring& strName) {

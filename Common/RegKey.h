@@ -116,6 +116,9 @@ bool WalkKeyTree(HKEY hRoot, const std::wstring& strPath, REGSAM samView, OnKey&
     return true;
 }
 
+// Whether root\path is a registry link or holds one anywhere below it (keys opened without following links,
+// whose SymbolicLinkValue is a REG_LINK). Deleting a tree follows such links and empties what they lead to.
+bool HoldsKeyLink(HKEY hRoot, const std::wstring& strPath);
 // root\path with all its subkeys (SHDeleteKeyW); the registry's result code.
 LSTATUS DeleteKeyTree(HKEY hRoot, const std::wstring& strPath);
 // One value of root\path (SHDeleteValueW); the registry's result code.

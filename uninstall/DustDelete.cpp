@@ -140,8 +140,12 @@ void CDustman::DeleteRegDust(std::wstring strPath) {
     if (!kx::SplitKeyText(strPath, hRoot, rest)) return;
     if (!MayDelete(strPath, DustKind::Reg, "CDustman::DeleteRegDust")) return;
     const size_t p = rest.find(L"\\\\");
-    if (p != std::wstring::npos && p > 0)
+    if (p != std::wstring::npos && p > 0) {
         kx::DeleteValue(hRoot, rest.substr(0, p), rest.substr(p + 2));
-    else
+    } else if (kx::HoldsKeyLink(hRoot, rest)) {
+        // Deleting the tree would follow the link and empty the key it leads to.
+        KXLOG_AS(0, "CDustman::DeleteRegDust", L"guard: refused [%s] (%s)", strPath.c_str(), L"link");
+    } else {
         kx::DeleteKeyTree(hRoot, rest);
+    }
 }

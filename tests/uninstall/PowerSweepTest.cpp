@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
 
 #include "PowerSweep.h"
 #include "PowerSweepItem.h"
+#include "ScopedHandle.h"
 #include "SoftItem.h"
 #include "kxtest/ChildProcess.h"
 #include "kxtest/FakeDataMgr.h"
@@ -39,6 +41,33 @@ bool InTrash(const std::wstring& strName) {
     std::wstring unix = sz;
     std::replace(unix.begin(), unix.end(), L'/', L'\\');
     return kxtest::PathExists(L"Z:" + unix + L"\\Trash\\files\\" + strName);
+}
+
+// A volatile registry link HKCU\strLink to HKCU\strTarget, as the system makes them (the prefix's 32-bit view holds
+// a few); false when it cannot be made.
+bool MakeKeyLink(const std::wstring& strLink, const std::wstring& strTarget) {
+    kx::unique_handle token;
+    BYTE user[256];
+    DWORD cb = 0;
+    LPWSTR pszSid = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !GetTokenInformation(token.get(), TokenUser, user, sizeof(user), &cb) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &pszSid))
+        return false;
+    const std::wstring target = std::wstring(L"\\Registry\\User\\") + pszSid + L"\\" + strTarget;
+    LocalFree(pszSid);
+    kx::unique_hkey link;
+    return RegCreateKeyExW(HKEY_CURRENT_USER, strLink.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                           KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, link.put(), nullptr) == ERROR_SUCCESS &&
+           RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.data()),
+                          static_cast<DWORD>(target.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+// The link itself, never what it leads to.
+void DeleteKeyLink(const std::wstring& strLink) {
+    kx::unique_hkey link;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, strLink.c_str(), REG_OPTION_OPEN_LINK, DELETE, link.put()) == ERROR_SUCCESS)
+        RegDeleteKeyW(link.get(), L"");
 }
 
 class PowerSweep : public testing::Test {
@@ -194,6 +223,22 @@ TEST_F(PowerSweep, AFolderLinkBelowIsNeverFollowed) { ExpectSweptAroundTheLink(L
 TEST_F(PowerSweep, AFolderLinkBelowIsNeverFollowedWhereTheRecycleBinCannotTakeIt) {
     if (!kxtest::PathExists(L"T:\\Swept")) GTEST_SKIP() << "no drive on a file system of its own";
     ExpectSweptAroundTheLink(L"T:\\Swept");
+}
+
+// A leftover key with a registry link below it is kept whole: deleting the tree would follow the link and empty
+// the key it leads to.
+TEST_F(PowerSweep, AKeyWithALinkBelowIsKept) {
+    const std::wstring app = std::wstring(kScratch) + L"\\App", victim = std::wstring(kScratch) + L"\\Victim";
+    kxtest::SetString(HKEY_CURRENT_USER, victim + L"\\Sub", L"keep", L"1");
+    ASSERT_TRUE(MakeKeyLink(app + L"\\Linked", victim));
+    const std::wstring text = L"HKEY_CURRENT_USER\\" + app;
+    Offer({{CPowerSweepItem::KIND_REGISTRY, text}});
+    kxtest::LogMark log;
+    Sweep({2});
+    DeleteKeyLink(app + L"\\Linked");
+    EXPECT_EQ(kxtest::GetString(HKEY_CURRENT_USER, victim + L"\\Sub", L"keep"), L"1");
+    EXPECT_TRUE(kxtest::KeyExists(HKEY_CURRENT_USER, app));
+    EXPECT_TRUE(log.Has(L"guard: refused [" + text + L"] (link)"));
 }
 
 // Between the scan and the sweep another program was installed into a leftover folder: the guard, asked again
