@@ -92,7 +92,7 @@ int Run() {
     const DustGuardContext ctx = MakeDustGuardContext(pFound->strId.c_str(), pFound->strFolder.c_str(), nullptr);
     if (const wchar_t* pszReason = DustGuardRefusal(pFound->strFolder, DustKind::Folder, ctx))
         return Say(kRefused, L"refused to remove " + pFound->strFolder + L" (" + pszReason + L")");
-    if (DustHoldsFolderLink(pFound->strFolder))
+    if (CDustman::HoldsFolderLink(pFound->strFolder))
         return Say(kRefused, L"refused to remove " + pFound->strFolder + L" (a link to a folder lies below it)");
     if (!CDustman::ShellDelete(pFound->strFolder.c_str()) || PathFileExistsW(pFound->strFolder.c_str()))
         return Say(kFailed, L"could not move " + pFound->strFolder + L" to the Recycle Bin");

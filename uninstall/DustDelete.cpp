@@ -26,8 +26,6 @@ bool IsShortcutPath(const std::wstring& strPath) {
 
 DustKind FileKind(const std::wstring& strPath) { return IsShortcutPath(strPath) ? DustKind::Link : DustKind::File; }
 
-bool IsDots(const wchar_t* pszName) { return wcscmp(pszName, L".") == 0 || wcscmp(pszName, L"..") == 0; }
-
 }  // namespace
 
 bool CDustman::MayDelete(const std::wstring& strText, DustKind kind, const char* pszFunction) {
@@ -72,7 +70,7 @@ void CDustman::DeleteFileDust(std::wstring strPath) {
             return;
         }
     }
-    if (bFolder && DustHoldsFolderLink(strPath))
+    if (bFolder && HoldsFolderLink(strPath))
         DeleteAroundLinks(strPath, kFunction);
     else
         ShellDelete(strPath.c_str());
@@ -92,20 +90,24 @@ void CDustman::DeleteFileDust(std::wstring strPath) {
     if (Exists(strPath)) MoveFileExW(strPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
+bool CDustman::HoldsFolderLink(const std::wstring& strFolder) {
+    const FolderList list = ListFolder(strFolder);
+    for (const FolderEntry& e : list.vecFolders)
+        if ((e.dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || HoldsFolderLink(list.strBase + e.strName)) return true;
+    return false;
+}
+
 void CDustman::DeleteAroundLinks(const std::wstring& strFolder, const char* pszFunction) {
     // Listed whole first: the deletions change the folder under the search.
-    std::vector<std::pair<std::wstring, bool>> entries;
-    WIN32_FIND_DATAW fd;
-    kx::unique_hfind find(FindFirstFileW((strFolder + L"\\*").c_str(), &fd));
-    if (!find) return;
-    do {
-        if (IsDots(fd.cFileName)) continue;
-        entries.emplace_back(strFolder + L"\\" + fd.cFileName, (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-    } while (FindNextFileW(find.get(), &fd));
-    find.reset();
-    for (const auto& [path, bFolder] : entries) {
-        if (!MayDelete(path, bFolder ? DustKind::Folder : FileKind(path), pszFunction)) continue;  // links too
-        if (bFolder && DustHoldsFolderLink(path))
+    const FolderList list = ListFolder(strFolder);
+    for (const FolderEntry& e : list.vecFiles) {
+        const std::wstring path = list.strBase + e.strName;
+        if (MayDelete(path, FileKind(path), pszFunction)) ShellDelete(path.c_str());
+    }
+    for (const FolderEntry& e : list.vecFolders) {
+        const std::wstring path = list.strBase + e.strName;
+        if (!MayDelete(path, DustKind::Folder, pszFunction)) continue;  // links too
+        if (HoldsFolderLink(path))
             DeleteAroundLinks(path, pszFunction);
         else
             ShellDelete(path.c_str());
@@ -121,7 +123,7 @@ void CDustman::DeleteEmptyFolders(LPCWSTR pszFolder) {
     if (!find) return;
     do {
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-        if (IsDots(fd.cFileName)) continue;
+        if (wcscmp(fd.cFileName, L".") == 0 || wcscmp(fd.cFileName, L"..") == 0) continue;
         const std::wstring sub = path + L"\\" + fd.cFileName;
         // A link is never followed, and what the guard refuses keeps even its attributes.
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;

@@ -397,21 +397,6 @@ bool IsNameMatchable(const std::wstring& strKey) {
            strKey.find_first_of(L"\\/*?") == std::wstring::npos;
 }
 
-bool DustHoldsFolderLink(const std::wstring& strFolder) {
-    WIN32_FIND_DATAW fd;
-    kx::unique_hfind find(FindFirstFileW((TrimSlashes(strFolder) + L"\\*").c_str(), &fd));
-    if (!find) return false;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || wcscmp(fd.cFileName, L".") == 0 ||
-            wcscmp(fd.cFileName, L"..") == 0)
-            continue;
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-            DustHoldsFolderLink(TrimSlashes(strFolder) + L"\\" + fd.cFileName))
-            return true;
-    } while (FindNextFileW(find.get(), &fd));
-    return false;
-}
-
 const wchar_t* DustGuardRefusal(const std::wstring& strText, DustKind kind, const DustGuardContext& ctx,
                                 const DustListing* pListing) {
     if (strText.empty()) return L"empty";

@@ -63,11 +63,6 @@ struct DustListing {
 const wchar_t* DustGuardRefusal(const std::wstring& strText, DustKind kind, const DustGuardContext& ctx,
                                 const DustListing* pListing = nullptr);
 
-// Whether a link to a folder lies anywhere below the folder. Such a folder never goes to the shell whole: when the
-// shell cannot move a folder to the Recycle Bin (under Wine, one on another file system than the trash) it deletes
-// it for good instead, and Wine's shell descends into links to folders, deleting what they lead to.
-bool DustHoldsFolderLink(const std::wstring& strFolder);
-
 // True when the entry name may name findings by itself (Installer and InstallShield folders, Uninstall and
 // ARPCache subkeys): at least three characters, not "." or "..", not ending in a dot or a space.
 bool IsNameMatchable(const std::wstring& strKey);

@@ -48,6 +48,10 @@ public:
     void DeleteEmptyFolders(LPCWSTR pszFolder);
     // One shell deletion request to the Recycle Bin, silent; TRUE when the shell reports success.
     static BOOL ShellDelete(LPCWSTR pszPath);
+    // Whether a link to a folder lies anywhere below the folder. Such a folder never goes to the shell whole: when
+    // the shell cannot move a folder to the Recycle Bin (under Wine, one on another file system than the trash) it
+    // deletes it for good instead, and Wine's shell descends into links to folders, deleting what they lead to.
+    static bool HoldsFolderLink(const std::wstring& strFolder);
 
     // The steps of Parse.
     void ParseMsiFolder();
